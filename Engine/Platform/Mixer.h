@@ -1,0 +1,56 @@
+// The mixer: sums the clips that are playing into 16-bit stereo, with saturation. The same code
+// runs in the audio device's callback and offline (tests, replays), so what is heard and what is
+// rendered offline are the same samples. Shared by every backend; no allocation when mixing.
+//
+// Threads: the main thread adds voices and sends stop, rewind and play; one other thread (the
+// device's, or the offline caller) renders. They meet only through atomics: the main thread
+// publishes a voice's cue (play flag, position to start from and a rewind count) as one word,
+// and the renderer follows it. Nothing waits on either side.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+class PlatMixer {
+ public:
+  static constexpr int kVoices = 1000;    // one voice per player; enough for every sound slot
+  static constexpr int kChannels = 2;     // interleaved left, right
+  static constexpr int kBlockFrames = 512;  // frames summed at a time
+
+  // Adds a clip of `frames` interleaved stereo frames; the samples must outlive the mixer's use.
+  // Returns the voice number, or -1 when every voice is taken.
+  int add_voice(const int16_t* samples, uint32_t frames);
+
+  void stop(int voice);                     // silent from the next render; keeps the position
+  void set_position(int voice, uint32_t frame);
+  void play(int voice);                     // from the position; from the start after the end
+
+  // Renderer's side: writes `frames` stereo frames of the mix into out.
+  void render(int16_t* out, int frames);
+
+  // Forgets every voice; only while nothing renders.
+  void clear();
+
+ private:
+  struct Voice {
+    const int16_t* samples = nullptr;
+    uint32_t frames = 0;
+    std::atomic<uint64_t> cue{0};                      // written by the main thread
+    std::atomic<uint32_t> finished_epoch{0xffffffffu};  // written by the renderer
+    // The main thread's own copy of what it last published.
+    uint32_t epoch = 0;
+    bool playing = false;
+    uint32_t start = 0;
+    // The renderer's own state.
+    uint32_t seen_epoch = 0;
+    uint32_t position = 0;
+    bool done = false;
+  };
+
+  void publish(Voice& v);
+  bool valid(int voice) const;
+
+  Voice voices_[kVoices];
+  std::atomic<int> count_{0};
+  int32_t sum_[kBlockFrames * kChannels];
+};

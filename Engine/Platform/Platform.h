@@ -1,0 +1,142 @@
+// The platform services the engine stands on, as one list: what every backend provides.
+// The engine and its host call only these; a backend is one file that implements them all
+// (PlatformSDL.cpp: SDL2 and SDL2_image, for a desktop window or headless under SDL's own
+// offscreen and dummy drivers). The mixer and the frame clock schedule are shared, backend-free.
+//
+// Naming: functions are plat_<thing>_<verb> in snake_case; types are Plat<Thing>.
+// Objects are opaque, made by the platform and owned by it until plat_shutdown.
+// Everything here runs on the main thread, except where a comment says otherwise.
+//
+// Index: life cycle | application loop | clock and timers | window | pictures | views |
+//        touches | directories | audio
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct PlatPicture;  // a decoded picture with a size in points
+struct PlatView;     // a rectangle that can show a picture, a colour and subviews
+struct PlatWindow;   // the one window; shows its subviews over black
+struct PlatPlayer;   // one sound clip, loaded and ready to play
+
+struct PlatRect { float x, y, w, h; };
+struct PlatSize { float w, h; };
+struct PlatPoint { float x, y; };
+struct PlatColor { uint8_t r, g, b, a; };
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+
+struct PlatConfig {
+  const char* bundle_dir;  // where pictures and clips are looked up; nullptr: the executable's folder
+  bool offline_audio;      // no audio device: the mixer is pulled only by plat_audio_render
+};
+
+bool plat_init(const PlatConfig* config);  // false when no window system can start; see plat_error
+void plat_shutdown(void);                  // frees every platform object; the platform can start again
+const char* plat_error(void);              // why the last failing call failed, in one line
+
+// ---------------------------------------------------------------------------------------------
+// Application loop
+
+struct PlatAppHooks {
+  void (*load_main_interface)(void);     // creates the delegate, its window and its controller
+  void (*did_finish_launching)(void);    // the delegate's start: shows the window
+};
+
+// Starts the platform, runs the hooks in order, then the loop until the window is closed.
+// Returns the process's exit status; says on stderr, in one line, why a window could not open.
+int plat_application_main(int argc, char** argv, const PlatAppHooks* hooks);
+
+// One pass of the loop: waits (if asked) for the next event or the next due tick, handles every
+// pending event, fires the timers that are due, and presents the window if anything changed.
+// Returns false once the window has been closed.
+bool plat_loop_step(bool may_wait);
+
+// ---------------------------------------------------------------------------------------------
+// Clock and timers
+
+typedef uint64_t (*PlatClockSource)(void);  // a monotonic time in nanoseconds
+typedef void (*PlatTimerFn)(void* ctx);
+
+void plat_clock_set_source(PlatClockSource now_ns);  // nullptr: the system's monotonic clock
+uint64_t plat_clock_now_ns(void);
+
+// A repeating timer, fired by plat_loop_step: tick n is due at the time of scheduling plus
+// n intervals. A late loop fires one tick and skips the ones it missed. False when full.
+bool plat_timer_schedule(double interval_s, PlatTimerFn fn, void* ctx);
+
+// ---------------------------------------------------------------------------------------------
+// Window
+
+PlatRect plat_screen_application_frame(void);  // the area an application draws in, in points
+
+PlatWindow* plat_window_create(void);            // hidden until made visible; nullptr on failure
+void plat_window_add_subview(PlatWindow* window, PlatView* view);
+void plat_window_make_key_and_visible(PlatWindow* window);
+void plat_window_set_size(PlatWindow* window, int width, int height);  // in window pixels
+float plat_window_scale(const PlatWindow* window);  // window pixels per point
+
+// Renders the window as it would be presented and copies it out as RGBA bytes, one row after
+// another, width * height * 4 bytes. Returns false when it cannot (no window, buffer too small).
+bool plat_window_read_pixels(PlatWindow* window, uint8_t* rgba, size_t size, int* width,
+                             int* height);
+bool plat_window_save_png(PlatWindow* window, const char* path);
+
+// ---------------------------------------------------------------------------------------------
+// Pictures
+
+// The picture at a file name relative to the bundle directory, or nullptr when the file is
+// missing or not a readable picture. Pictures are decoded once and kept until plat_shutdown.
+PlatPicture* plat_picture_named(const char* name);
+PlatSize plat_picture_size(const PlatPicture* picture);  // in points; 0 x 0 for nullptr
+
+// ---------------------------------------------------------------------------------------------
+// Views. A view's frame is in its parent's points; subviews are drawn in the order they were
+// added, each over the ones before. A view shows its background colour (if it has one), then
+// its picture stretched to the frame, then its subviews. Calls on nullptr do nothing.
+
+PlatView* plat_view_create(PlatRect frame);
+void plat_view_set_background(PlatView* view, PlatColor color);
+void plat_view_set_picture(PlatView* view, PlatPicture* picture);  // nullptr: no picture
+PlatRect plat_view_frame(const PlatView* view);                    // all 0 for nullptr
+void plat_view_set_frame(PlatView* view, PlatRect frame);
+void plat_view_add_subview(PlatView* parent, PlatView* child);
+
+// ---------------------------------------------------------------------------------------------
+// Touches. One touch at a time, from the mouse's left button or a finger, goes to the topmost
+// window subview with a touch handler that holds the point where the touch began; every later
+// event of that touch goes to the same view. The location is in that view's own points.
+
+enum PlatTouchPhase { kPlatTouchBegan, kPlatTouchMoved, kPlatTouchEnded };
+typedef void (*PlatTouchFn)(void* ctx, PlatTouchPhase phase, PlatPoint location);
+
+void plat_view_set_touch_handler(PlatView* view, PlatTouchFn fn, void* ctx);
+
+// Feeds a touch as if it came from the screen, at a point in window points (for replays).
+void plat_touch_inject(PlatTouchPhase phase, PlatPoint window_point);
+
+// ---------------------------------------------------------------------------------------------
+// Directories, without a trailing "/", owned by the platform. Nothing is created on disk.
+
+const char* plat_bundle_path(void);     // the application's resources
+const char* plat_documents_path(void);  // the user's documents
+
+// ---------------------------------------------------------------------------------------------
+// Audio. Each player holds its clip in the mixer's format, converted once when it is made, so
+// that stop, rewind and play do no file work and never wait.
+
+struct PlatAudioInfo {
+  bool device_open;   // false: no device; players exist but nothing is heard
+  int rate;           // frames per second of the mixer (and the device, when open)
+  int buffer_frames;  // frames per device callback; 0 without a device
+};
+
+PlatPlayer* plat_player_create(const char* path);  // a WAV file; nullptr when unreadable
+void plat_player_stop(PlatPlayer* player);         // silent; keeps the position
+void plat_player_set_current_time(PlatPlayer* player, double seconds);
+void plat_player_play(PlatPlayer* player);         // from the position; from 0 s after its end
+
+PlatAudioInfo plat_audio_info(void);
+// Mixes the next frames of every playing clip (stereo, 16-bit) into out; only with offline_audio.
+void plat_audio_render(int16_t* out, int frames);

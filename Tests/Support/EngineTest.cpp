@@ -1,0 +1,134 @@
+// The engine fixture: bundle of known pictures, platform start and stop, engine reset.
+#include "Tests/Support/EngineTest.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "Engine/Touch.h"
+#include "Tools/Media/Media.h"
+
+const FixturePicture kReservedFixture = {"Images/EmptyRed.png", 10, 8, 255, 0, 0};
+const FixturePicture kGreen = {"Green.png", 40, 30, 0, 200, 0};
+const FixturePicture kBlue = {"Blue.png", 25, 15, 0, 0, 230};
+
+static const FixturePicture kFixturePictures[] = {
+    kReservedFixture,
+    kGreen,
+    kBlue,
+    {"case.png", 4, 4, 10, 10, 10},
+    {"Case.png", 6, 6, 20, 20, 20},
+};
+
+uint64_t EngineTest::now_ns = 0;
+
+static uint64_t FakeClock() { return EngineTest::now_ns; }
+
+static void WriteFixturePicture(const std::string& dir, const FixturePicture& p) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(p.w) * p.h * 4);
+  for (size_t i = 0; i < rgba.size(); i += 4) {
+    rgba[i] = p.r;
+    rgba[i + 1] = p.g;
+    rgba[i + 2] = p.b;
+    rgba[i + 3] = 255;
+  }
+  ASSERT_TRUE(WritePng((dir + "/" + p.name).c_str(), p.w, p.h, rgba.data()));
+}
+
+static std::string MakeFixtureBundle() {
+  char dir[] = "/tmp/engine-test-XXXXXX";
+  if (!mkdtemp(dir)) return "";
+  std::string bundle = dir;
+  mkdir((bundle + "/Images").c_str(), 0755);
+  for (const FixturePicture& p : kFixturePictures) WriteFixturePicture(bundle, p);
+  FILE* broken = fopen((bundle + "/Broken.png").c_str(), "w");  // not a picture at all
+  if (broken) {
+    fputs("this is not a picture\n", broken);
+    fclose(broken);
+  }
+  return bundle;
+}
+
+const std::string& FixtureBundle() {
+  static const std::string bundle = MakeFixtureBundle();
+  return bundle;
+}
+
+std::string BundleFile(const std::string& name) { return FixtureBundle() + "/" + name; }
+
+void ResetEngineState() {
+  delete Win.view;
+  Win = CWin{};
+  SysImageLen = 1;
+  SysViewLen = 1;
+  FrameSeed = 0;
+  PathApp[0] = '\0';
+  PathDoc[0] = '\0';
+}
+
+void EngineTest::SetUp() {
+  ASSERT_FALSE(FixtureBundle().empty());
+  ResetEngineState();
+  RestartPlatform();
+  testing::internal::CaptureStdout();
+}
+
+void EngineTest::TearDown() {
+  testing::internal::GetCapturedStdout();
+  plat_shutdown();
+  ResetEngineState();
+}
+
+void EngineTest::RestartPlatform(const char* bundle_dir) {
+  plat_shutdown();
+  PlatConfig config{bundle_dir ? bundle_dir : FixtureBundle().c_str(), true};
+  ASSERT_TRUE(plat_init(&config)) << plat_error();
+  now_ns = 1000000000;  // a clock that does not start at zero
+  plat_clock_set_source(FakeClock);
+}
+
+void EngineTest::Start() {
+  delegate_.setWindow(plat_window_create());
+  ASSERT_NE(delegate_.window(), nullptr) << plat_error();
+  delegate_.setViewController(&controller_);
+  start_ns_ = now_ns;
+  ticks_run_ = 0;
+  delegate_.applicationDidFinishLaunching();
+}
+
+std::string EngineTest::Printed() {
+  std::string text = testing::internal::GetCapturedStdout();
+  testing::internal::CaptureStdout();
+  return text;
+}
+
+uint64_t EngineTest::TickTime(int n) const {
+  return start_ns_ + static_cast<uint64_t>(std::ceil(n * kFrameInterval * 1e9));
+}
+
+void EngineTest::RunUntil(uint64_t t) {
+  now_ns = t;
+  plat_loop_step(false);
+}
+
+void EngineTest::RunTicks(int n) {
+  for (int i = 0; i < n; i++) RunUntil(TickTime(++ticks_run_));
+}
+
+PlatColor EngineTest::PixelAt(float x, float y) {
+  int w = 0, h = 0;
+  plat_window_read_pixels(window(), nullptr, 0, &w, &h);
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
+  if (!plat_window_read_pixels(window(), rgba.data(), rgba.size(), &w, &h)) return {0, 0, 0, 0};
+  // The centre of the point, in the letterboxed frame.
+  float scale = plat_window_scale(window());
+  PlatRect frame = plat_screen_application_frame();
+  float ox = (w - frame.w * scale) / 2, oy = (h - frame.h * scale) / 2;
+  int px = static_cast<int>(ox + (x + 0.5f) * scale), py = static_cast<int>(oy + (y + 0.5f) * scale);
+  if (px < 0 || py < 0 || px >= w || py >= h) return {0, 0, 0, 0};
+  const uint8_t* p = &rgba[(static_cast<size_t>(py) * w + px) * 4];
+  return {p[0], p[1], p[2], p[3]};
+}

@@ -1,0 +1,63 @@
+// The fixture every engine test starts from: a fresh platform (headless, offline audio, an
+// injected clock) over a bundle of small known pictures, fresh engine tables, and standard
+// output captured so that printed lines can be checked.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "Engine/DorvelAppDelegate.h"
+#include "Engine/DorvelViewController.h"
+#include "Engine/Platform/Platform.h"
+#include "Engine/Win.h"
+
+// Pictures in the fixture bundle: name, size and colour.
+struct FixturePicture {
+  const char* name;
+  int w, h;
+  uint8_t r, g, b;
+};
+extern const FixturePicture kReservedFixture;  // "Images/EmptyRed.png", 10 x 8, red
+extern const FixturePicture kGreen;            // "Green.png", 40 x 30
+extern const FixturePicture kBlue;             // "Blue.png", 25 x 15
+
+const std::string& FixtureBundle();  // made once per process, in a temporary folder
+std::string BundleFile(const std::string& name);
+
+class EngineTest : public testing::Test {
+ public:
+  static uint64_t now_ns;  // the injected clock
+
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts the engine as the host does: the delegate's launch loads the controller's view,
+  // which runs CWin::Init and so the application's AppMain, then shows the window.
+  void Start();
+  // Restarts only the platform, for tests that change what it reads at start.
+  void RestartPlatform(const char* bundle_dir = nullptr);
+
+  std::string Printed();  // what was printed on standard output since the last call
+
+  // Ticks are due at the start time plus whole intervals of the injected clock.
+  uint64_t StartTime() const { return start_ns_; }
+  uint64_t TickTime(int n) const;  // when tick n is due
+  void RunUntil(uint64_t t);       // sets the clock and runs one pass of the loop
+  void RunTicks(int n);            // runs the loop through the next n ticks, one at a time
+
+  PlatWindow* window() const { return delegate_.window(); }
+  // The colour drawn at a point of the application frame, read back from the renderer.
+  PlatColor PixelAt(float x, float y);
+
+  DorvelAppDelegate delegate_;
+  DorvelViewController controller_;
+
+ private:
+  uint64_t start_ns_ = 0;
+  int ticks_run_ = 0;
+};
+
+void ResetEngineState();  // the engine's tables and counters as at process start
