@@ -14,6 +14,8 @@
 const FixturePicture kReservedFixture = {"Images/EmptyRed.png", 10, 8, 255, 0, 0};
 const FixturePicture kGreen = {"Green.png", 40, 30, 0, 200, 0};
 const FixturePicture kBlue = {"Blue.png", 25, 15, 0, 0, 230};
+const FixturePicture kButtonUp = {"Btn1.png", 30, 20, 200, 200, 0};
+const FixturePicture kButtonDown = {"Btn2.png", 34, 24, 0, 200, 200};
 
 static const FixturePicture kFixturePictures[] = {
     kReservedFixture,
@@ -21,6 +23,8 @@ static const FixturePicture kFixturePictures[] = {
     kBlue,
     {"case.png", 4, 4, 10, 10, 10},
     {"Case.png", 6, 6, 20, 20, 20},
+    kButtonUp,
+    kButtonDown,
 };
 
 uint64_t EngineTest::now_ns = 0;
@@ -67,6 +71,11 @@ void ResetEngineState() {
   FrameSeed = 0;
   PathApp[0] = '\0';
   PathDoc[0] = '\0';
+  Touch = CTouch{};
+  TouchLen = 1;
+  for (int& link : SysViewTouch) link = 0;
+  for (CButton& button : Button) button = CButton{};
+  ButtonLen = 1;
 }
 
 void EngineTest::SetUp() {

@@ -22,6 +22,8 @@ struct FixturePicture {
 extern const FixturePicture kReservedFixture;  // "Images/EmptyRed.png", 10 x 8, red
 extern const FixturePicture kGreen;            // "Green.png", 40 x 30
 extern const FixturePicture kBlue;             // "Blue.png", 25 x 15
+extern const FixturePicture kButtonUp;         // "Btn1.png", 30 x 20: button "Btn", normal
+extern const FixturePicture kButtonDown;       // "Btn2.png", 34 x 24: button "Btn", pressed
 
 const std::string& FixtureBundle();  // made once per process, in a temporary folder
 std::string BundleFile(const std::string& name);
