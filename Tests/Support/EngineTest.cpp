@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Engine/Sound.h"
 #include "Engine/Touch.h"
 #include "Tools/Media/Media.h"
 
@@ -42,17 +43,39 @@ static void WriteFixturePicture(const std::string& dir, const FixturePicture& p)
   ASSERT_TRUE(WritePng((dir + "/" + p.name).c_str(), p.w, p.h, rgba.data()));
 }
 
+static void WriteFixtureClips(const std::string& dir) {
+  std::vector<int16_t> ramp(kRampFrames), loud(kLoudFrames), steady(kSteadyFrames * 2),
+      stereo44(4410 * 2, 5000);
+  for (int i = 0; i < kRampFrames; i++) ramp[i] = static_cast<int16_t>(i + 1);
+  for (int i = 0; i < kLoudFrames; i++) loud[i] = i % 2 ? -30000 : 30000;
+  for (int i = 0; i < kSteadyFrames; i++) {
+    steady[2 * i] = kSteadyLeft;
+    steady[2 * i + 1] = kSteadyRight;
+  }
+  ASSERT_TRUE(WriteWav((dir + "/Ramp.wav").c_str(), 48000, 1, ramp.data(), ramp.size()));
+  ASSERT_TRUE(WriteWav((dir + "/LoudA.wav").c_str(), 48000, 1, loud.data(), loud.size()));
+  ASSERT_TRUE(WriteWav((dir + "/LoudB.wav").c_str(), 48000, 1, loud.data(), loud.size()));
+  ASSERT_TRUE(WriteWav((dir + "/Steady.wav").c_str(), 48000, 2, steady.data(), kSteadyFrames));
+  ASSERT_TRUE(WriteWav((dir + "/Stereo44.wav").c_str(), 44100, 2, stereo44.data(), 4410));
+  ASSERT_TRUE(WriteWav((dir + "/Empty.wav").c_str(), 48000, 1, nullptr, 0));
+}
+
+static void WriteText(const std::string& path, const char* text) {
+  FILE* f = fopen(path.c_str(), "w");
+  if (!f) return;
+  fputs(text, f);
+  fclose(f);
+}
+
 static std::string MakeFixtureBundle() {
   char dir[] = "/tmp/engine-test-XXXXXX";
   if (!mkdtemp(dir)) return "";
   std::string bundle = dir;
   mkdir((bundle + "/Images").c_str(), 0755);
   for (const FixturePicture& p : kFixturePictures) WriteFixturePicture(bundle, p);
-  FILE* broken = fopen((bundle + "/Broken.png").c_str(), "w");  // not a picture at all
-  if (broken) {
-    fputs("this is not a picture\n", broken);
-    fclose(broken);
-  }
+  WriteFixtureClips(bundle);
+  WriteText(bundle + "/Broken.png", "this is not a picture\n");
+  WriteText(bundle + "/Broken.wav", "RIFF and nothing more\n");
   return bundle;
 }
 
@@ -76,6 +99,7 @@ void ResetEngineState() {
   for (int& link : SysViewTouch) link = 0;
   for (CButton& button : Button) button = CButton{};
   ButtonLen = 1;
+  Sound = CSound{};
 }
 
 void EngineTest::SetUp() {

@@ -25,6 +25,15 @@ extern const FixturePicture kBlue;             // "Blue.png", 25 x 15
 extern const FixturePicture kButtonUp;         // "Btn1.png", 30 x 20: button "Btn", normal
 extern const FixturePicture kButtonDown;       // "Btn2.png", 34 x 24: button "Btn", pressed
 
+// Clips in the fixture bundle, all at 48 kHz unless named otherwise.
+constexpr int kRampFrames = 4800;   // "Ramp.wav", mono: sample i is i + 1
+constexpr int kLoudFrames = 960;    // "LoudA.wav", "LoudB.wav", mono: +30000, -30000, ...
+constexpr int kSteadyFrames = 2400;  // "Steady.wav", stereo: the two values below
+constexpr int16_t kSteadyLeft = 3000;
+constexpr int16_t kSteadyRight = -3000;
+// "Stereo44.wav": 44.1 kHz stereo, 0.1 s of 5000; "Empty.wav": no samples;
+// "Broken.wav": not a WAV file.
+
 const std::string& FixtureBundle();  // made once per process, in a temporary folder
 std::string BundleFile(const std::string& name);
 
