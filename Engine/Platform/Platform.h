@@ -74,6 +74,7 @@ PlatRect plat_screen_application_frame(void);  // the area an application draws 
 PlatWindow* plat_window_create(void);            // hidden until made visible; nullptr on failure
 void plat_window_add_subview(PlatWindow* window, PlatView* view);
 void plat_window_make_key_and_visible(PlatWindow* window);
+bool plat_window_is_visible(const PlatWindow* window);
 void plat_window_set_size(PlatWindow* window, int width, int height);  // in window pixels
 float plat_window_scale(const PlatWindow* window);  // window pixels per point
 
@@ -87,7 +88,9 @@ bool plat_window_save_png(PlatWindow* window, const char* path);
 // Pictures
 
 // The picture at a file name relative to the bundle directory, or nullptr when the file is
-// missing or not a readable picture. Pictures are decoded once and kept until plat_shutdown.
+// missing or not a readable picture. When the window shows a point with two pixels or more,
+// "name@2x.png" is taken instead of "name.png" if it exists: twice the pixels, the same size
+// in points. Pictures are decoded once and kept until plat_shutdown.
 PlatPicture* plat_picture_named(const char* name);
 PlatSize plat_picture_size(const PlatPicture* picture);  // in points; 0 x 0 for nullptr
 
@@ -99,6 +102,7 @@ PlatSize plat_picture_size(const PlatPicture* picture);  // in points; 0 x 0 for
 PlatView* plat_view_create(PlatRect frame);
 void plat_view_set_background(PlatView* view, PlatColor color);
 void plat_view_set_picture(PlatView* view, PlatPicture* picture);  // nullptr: no picture
+PlatPicture* plat_view_picture(const PlatView* view);
 PlatRect plat_view_frame(const PlatView* view);                    // all 0 for nullptr
 void plat_view_set_frame(PlatView* view, PlatRect frame);
 void plat_view_add_subview(PlatView* parent, PlatView* child);

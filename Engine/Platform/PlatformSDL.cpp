@@ -43,6 +43,7 @@ static constexpr int kMaxBufferFrames = 512;   // more than this is too late for
 struct PlatPicture {
   SDL_Surface* surface = nullptr;
   SDL_Texture* texture = nullptr;  // made on first draw, for the window's renderer
+  float scale = 1;                 // pixels per point: 2 for a name@2x picture
   ~PlatPicture() {
     if (texture) SDL_DestroyTexture(texture);
     SDL_FreeSurface(surface);
@@ -136,6 +137,11 @@ static void set_error(const char* format, ...) {
 static uint64_t system_now_ns() {
   auto now = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+
+static bool headless_video() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -421,10 +427,8 @@ bool plat_init(const PlatConfig* config) {
   }
   // SDL falls back to its headless drivers when there is no display; run headless only when
   // they were asked for by name, so that a missing display is reported, not hidden.
-  const char* driver = SDL_GetCurrentVideoDriver();
   const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-  bool headless = driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"));
-  if (headless && !(asked && !strcmp(asked, driver))) {
+  if (headless_video() && !(asked && !strcmp(asked, SDL_GetCurrentVideoDriver()))) {
     set_error("no display (set SDL_VIDEODRIVER=offscreen to run without one)");
     SDL_Quit();
     return false;
@@ -522,7 +526,9 @@ PlatWindow* plat_window_create(void) {
                                     static_cast<int>(kFrameWidth) * scale,
                                     static_cast<int>(kFrameHeight) * scale,
                                     SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-  if (window->window) window->renderer = SDL_CreateRenderer(window->window, -1, 0);
+  // Headless, SDL's software renderer: it follows every resize and reads back exactly.
+  Uint32 flags = headless_video() ? SDL_RENDERER_SOFTWARE : 0;
+  if (window->window) window->renderer = SDL_CreateRenderer(window->window, -1, flags);
   if (!window->renderer) {
     set_error("%s", SDL_GetError());
     return nullptr;
@@ -546,6 +552,8 @@ void plat_window_make_key_and_visible(PlatWindow* window) {
   window->visible = true;
   g.dirty = true;
 }
+
+bool plat_window_is_visible(const PlatWindow* window) { return window && window->visible; }
 
 void plat_window_set_size(PlatWindow* window, int width, int height) {
   if (!window) return;
@@ -589,17 +597,30 @@ bool plat_window_save_png(PlatWindow* window, const char* path) {
 PlatPicture* plat_picture_named(const char* name) {
   if (!g.initialised || !name || !*name) return nullptr;
   std::string path = g.bundle + "/" + name;
-  SDL_Surface* surface = IMG_Load(path.c_str());
+  SDL_Surface* surface = nullptr;
+  float scale = 1;
+  // Where the window gives a point two pixels or more, a picture drawn at twice the pixels
+  // ("name@2x.png" beside "name.png") is used instead, as on a phone with a sharp screen.
+  if (g.window && window_letterbox().scale >= 2) {
+    size_t dot = path.rfind('.'), slash = path.rfind('/');
+    std::string sharp = path;
+    sharp.insert(dot != std::string::npos && dot > slash ? dot : sharp.size(), "@2x");
+    surface = IMG_Load(sharp.c_str());
+    if (surface) scale = 2;
+  }
+  if (!surface) surface = IMG_Load(path.c_str());
   if (!surface) return nullptr;
   auto picture = std::make_unique<PlatPicture>();
   picture->surface = surface;
+  picture->scale = scale;
   g.pictures.push_back(std::move(picture));
   return g.pictures.back().get();
 }
 
 PlatSize plat_picture_size(const PlatPicture* picture) {
   if (!picture) return {0, 0};
-  return {static_cast<float>(picture->surface->w), static_cast<float>(picture->surface->h)};
+  return {static_cast<float>(picture->surface->w) / picture->scale,
+          static_cast<float>(picture->surface->h) / picture->scale};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -623,6 +644,8 @@ void plat_view_set_picture(PlatView* view, PlatPicture* picture) {
   view->picture = picture;
   g.dirty = true;
 }
+
+PlatPicture* plat_view_picture(const PlatView* view) { return view ? view->picture : nullptr; }
 
 PlatRect plat_view_frame(const PlatView* view) { return view ? view->frame : PlatRect{0, 0, 0, 0}; }
 
