@@ -1,40 +1,51 @@
-// The asset generator: draws every picture the program shows, into the bundle folder given
-// on the command line. Run by the build.
+// The asset generator: draws every picture and synthesises every clip the soundboard uses,
+// into the bundle folder. Run by the build; the same output on every run.
+//
+// usage: AssetGen BUNDLE_DIR FONT_DIR
+#include <SDL.h>
+#include <SDL_ttf.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "Tools/AssetGen/Clips.h"
+#include "Tools/AssetGen/Pictures.h"
 #include "Tools/Media/Media.h"
 
 static bool MakeDir(const std::string& path) {
   return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
-// The picture shown where a picture is missing: plain red, so that a gap is easy to spot.
-static bool WriteEmptyRed(const std::string& bundle) {
-  const int size = 32;
-  std::vector<uint8_t> rgba(size * size * 4);
-  for (size_t i = 0; i < rgba.size(); i += 4) {
-    rgba[i] = 220;
-    rgba[i + 1] = 30;
-    rgba[i + 2] = 30;
-    rgba[i + 3] = 255;
-  }
-  return MakeDir(bundle + "/Images") &&
-         WritePng((bundle + "/Images/EmptyRed.png").c_str(), size, size, rgba.data());
-}
-
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: AssetGen BUNDLE_DIR\n");
+  if (argc != 3) {
+    fprintf(stderr, "usage: AssetGen BUNDLE_DIR FONT_DIR\n");
     return 2;
   }
-  std::string bundle = argv[1];
-  if (!MakeDir(bundle) || !WriteEmptyRed(bundle)) {
-    fprintf(stderr, "AssetGen: cannot write into %s\n", bundle.c_str());
+  std::string bundle = argv[1], fonts = argv[2];
+  if (TTF_Init() != 0) {
+    fprintf(stderr, "AssetGen: cannot start the font renderer: %s\n", TTF_GetError());
     return 1;
   }
-  return 0;
+  int failures = 0;
+  if (!MakeDir(bundle) || !MakeDir(bundle + "/Images")) {
+    fprintf(stderr, "AssetGen: cannot make %s\n", bundle.c_str());
+    return 1;
+  }
+  for (const Picture& picture : SoundboardPictures(fonts)) {
+    if (!WritePicture(picture, bundle)) {
+      fprintf(stderr, "AssetGen: cannot write %s\n", picture.file.c_str());
+      failures++;
+    }
+  }
+  TTF_Quit();
+  for (const Clip& clip : SoundboardClips()) {
+    std::vector<short> samples = Master(clip.compose().samples());
+    if (!WriteWav((bundle + "/" + clip.file).c_str(), kSynthRate, 1, samples.data(), samples.size())) {
+      fprintf(stderr, "AssetGen: cannot write %s\n", clip.file.c_str());
+      failures++;
+    }
+  }
+  return failures ? 1 : 0;
 }

@@ -1,0 +1,22 @@
+// The soundboard's pictures: the scene, the sprite, the title, the disclaimer, the buttons and
+// the reserved placeholder, each drawn at any scale.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Tools/AssetGen/Canvas.h"
+
+struct Picture {
+  std::string file;    // relative to the bundle, as the program names it
+  int width, height;   // in points
+  bool retina;         // also made at twice the pixels, as name@2x.png
+  std::function<void(Canvas&)> draw;
+};
+
+// Every picture, with the way to draw it; text in fonts from font_dir.
+std::vector<Picture> SoundboardPictures(const std::string& font_dir);
+
+// Writes the picture, and its @2x twin when it has one, into the bundle.
+bool WritePicture(const Picture& picture, const std::string& bundle);
