@@ -1,20 +1,76 @@
-// A stand-in application: a few stacked pictures, one of them moving on every tick.
+// The soundboard: nine clips, a scene of background, sprite, title and disclaimer, nine buttons
+// that each play their clip, and the sprite bouncing across the screen thirty times a second.
+#include "App/App.h"
+
+#include <cstdint>
+
+#include "Engine/Sound.h"
+#include "Engine/Touch.h"
 #include "Engine/Win.h"
 
-static int hMover;
-static int xMover = 40;
+// Sound handles.
+int ThemeSound, DieSound, KartSound, ShroomSound, CoinSound, WarnSound, ClearSound, UpSound,
+    JumpSound;
+
+// View handles: the sprite, the title and the disclaimer.
+int hBall, tImage, dImage;
+
+// The sprite's motion, in points and points per tick.
+int xPosition = 150;
+int yPosition = 200;
+int xVelocity = 2;
+int yVelocity = 2;
+
+// The sprite turns once its corner has passed these: the frame less the sprite's size.
+constexpr uint32_t kRightmost = 280;
+constexpr uint32_t kLowest = 430;
+
+int OnTheme(int) { SoundPlay(ThemeSound); return 0; }
+int OnDie(int) { SoundPlay(DieSound); return 0; }
+int OnKart(int) { SoundPlay(KartSound); return 0; }
+int OnShroom(int) { SoundPlay(ShroomSound); return 0; }
+int OnCoin(int) { SoundPlay(CoinSound); return 0; }
+int OnWarn(int) { SoundPlay(WarnSound); return 0; }
+int OnClear(int) { SoundPlay(ClearSound); return 0; }
+int OnUp(int) { SoundPlay(UpSound); return 0; }
+int OnJump(int) { SoundPlay(JumpSound); return 0; }
 
 int AppMain() {
-  int back = ViewAdd(0, 20, 20);
-  ViewSetSize(back, 280, 200);
-  int middle = ViewAdd(0, 60, 120);
-  ViewSetSize(middle, 100, 100);
-  hMover = ViewAdd(0, xMover, 300);
+  ThemeSound = SoundAdd("Theme.wav");
+  DieSound = SoundAdd("Die.wav");
+  KartSound = SoundAdd("KartTheme.wav");
+  ShroomSound = SoundAdd("Shroom.wav");
+  CoinSound = SoundAdd("Coin.wav");
+  WarnSound = SoundAdd("Warning.wav");
+  ClearSound = SoundAdd("Clear.wav");
+  UpSound = SoundAdd("1_Up.wav");
+  JumpSound = SoundAdd("Jump.wav");
+
+  // The scene, bottom to top; the buttons' views come after, over all of it.
+  ViewAdd("Background.png", 0, 0);
+  hBall = ViewAdd(ImageAdd("Pindle.png"), xPosition, yPosition);
+  tImage = ViewAdd(ImageAdd("Title.png"), 10, 0);
+  dImage = ViewAdd(ImageAdd("Disclaimer.png"), 10, 420);
+
+  PushButtonAdd("Theme", 85, 100, OnTheme, 0);
+  PushButtonAdd("Die", 250, 310, OnDie, 1);
+  PushButtonAdd("Kart", 160, 100, OnKart, 2);
+  PushButtonAdd("Shroom", 85, 240, OnShroom, 3);
+  PushButtonAdd("Coin", 10, 240, OnCoin, 4);
+  PushButtonAdd("Warning", 20, 380, OnWarn, 5);
+  PushButtonAdd("Clear", 95, 380, OnClear, 5);
+  PushButtonAdd("1Up", 50, 178, OnUp, 6);
+  PushButtonAdd("Jump", 170, 380, OnJump, 7);
   return 0;
 }
 
+// Negative positions are huge as unsigned numbers, so one test turns the sprite at both edges.
+// It is drawn where it crossed, and turns from the next tick on.
 int OnTimer() {
-  xMover = xMover >= 280 ? 0 : xMover + 2;
-  ViewSetxy(hMover, xMover, 300);
+  xPosition += xVelocity;
+  yPosition += yVelocity;
+  if (static_cast<uint32_t>(xPosition) > kRightmost) xVelocity = -xVelocity;
+  if (static_cast<uint32_t>(yPosition) > kLowest) yVelocity = -yVelocity;
+  ViewSetxy(hBall, xPosition, yPosition);
   return 0;
 }

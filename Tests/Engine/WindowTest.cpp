@@ -1,5 +1,7 @@
 // The window object: start-up order, the frame clock, the paths, drawing at any scale, and
 // what happens without a display.
+#include <SDL.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -34,6 +36,27 @@ TEST_F(WindowTest, InitPreparesEverythingBeforeAppMainAndStartsTheClockAfterIt) 
   PlatRect app = plat_screen_application_frame();
   EXPECT_EQ(frame.w, app.w);
   EXPECT_EQ(frame.h, app.h);
+}
+
+TEST_F(WindowTest, TheApplicationRunsOnceBeforeTheWindowIsShownAndClosingItEndsTheLoop) {
+  DorvelAppDelegate* delegate = DorvelLoadMainInterface();
+  ASSERT_NE(delegate->window(), nullptr);
+  ASSERT_NE(delegate->viewController(), nullptr);
+  EXPECT_EQ(DorvelLoadMainInterface(), delegate);  // one delegate for the process
+  int runs = 0;
+  gAppMain = [&] {
+    runs++;
+    EXPECT_FALSE(plat_window_is_visible(delegate->window()));
+  };
+  delegate->applicationDidFinishLaunching();
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(plat_window_is_visible(delegate->window()));
+  EXPECT_EQ(delegate->viewController()->view(), Win.view);  // the engine's view is shown
+  EXPECT_TRUE(plat_loop_step(false));
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  EXPECT_FALSE(plat_loop_step(false));
 }
 
 TEST_F(WindowTest, FrameSeedIsNInsideTheNthTick) {

@@ -117,7 +117,8 @@ void EngineTest::TearDown() {
 
 void EngineTest::RestartPlatform(const char* bundle_dir) {
   plat_shutdown();
-  PlatConfig config{bundle_dir ? bundle_dir : FixtureBundle().c_str(), true};
+  std::string dir = bundle_dir ? bundle_dir : BundleDir();
+  PlatConfig config{dir.empty() ? nullptr : dir.c_str(), true};
   ASSERT_TRUE(plat_init(&config)) << plat_error();
   now_ns = 1000000000;  // a clock that does not start at zero
   plat_clock_set_source(FakeClock);

@@ -48,8 +48,11 @@ class EngineTest : public testing::Test {
   // Starts the engine as the host does: the delegate's launch loads the controller's view,
   // which runs CWin::Init and so the application's AppMain, then shows the window.
   void Start();
-  // Restarts only the platform, for tests that change what it reads at start.
+  // Restarts only the platform, for tests that change what it reads at start; nullptr: the
+  // fixture's own bundle.
   void RestartPlatform(const char* bundle_dir = nullptr);
+  // The bundle the platform starts with; "" for the program's own, beside the executable.
+  virtual std::string BundleDir() const { return FixtureBundle(); }
 
   std::string Printed();  // what was printed on standard output since the last call
 
