@@ -693,13 +693,13 @@ const char* plat_documents_path(void) { return g.documents.c_str(); }
 
 PlatPlayer* plat_player_create(const char* path) {
   if (!g.initialised || !path) return nullptr;
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec wav{};
   Uint8* data = nullptr;
   Uint32 bytes = 0;
-  if (!SDL_LoadWAV(path, &spec, &data, &bytes)) return nullptr;
+  if (!SDL_LoadWAV(path, &wav, &data, &bytes)) return nullptr;
   // Converted once, here, to the mixer's format, so that playing costs nothing.
   SDL_AudioCVT cvt;
-  int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+  int built = SDL_BuildAudioCVT(&cvt, wav.format, wav.channels, wav.freq, AUDIO_S16SYS,
                                 PlatMixer::kChannels, g.audio.rate);
   auto player = std::make_unique<PlatPlayer>();
   if (built >= 0) {

@@ -109,22 +109,22 @@ TEST_F(AssetsTest, ClipsAreWellFormedUnclippedClickFreeAndEquallyLoud) {
                             {"Clear.wav", 1, 5},    {"1_Up.wav", 0.3, 3},     {"Jump.wav", 0.1, 2}};
   std::vector<float> loudness;
   for (const ClipFile& c : clips) {
-    SDL_AudioSpec spec;
+    SDL_AudioSpec wav;
     Uint8* data = nullptr;
     Uint32 bytes = 0;
     std::string path = std::string(plat_bundle_path()) + "/" + c.name;
-    ASSERT_NE(SDL_LoadWAV(path.c_str(), &spec, &data, &bytes), nullptr) << c.name;
-    EXPECT_EQ(spec.format, AUDIO_S16LSB) << c.name;
-    EXPECT_TRUE(spec.freq == 44100 || spec.freq == 48000) << c.name;
-    EXPECT_TRUE(spec.channels == 1 || spec.channels == 2) << c.name;
+    ASSERT_NE(SDL_LoadWAV(path.c_str(), &wav, &data, &bytes), nullptr) << c.name;
+    EXPECT_EQ(wav.format, AUDIO_S16LSB) << c.name;
+    EXPECT_TRUE(wav.freq == 44100 || wav.freq == 48000) << c.name;
+    EXPECT_TRUE(wav.channels == 1 || wav.channels == 2) << c.name;
     const int16_t* s = reinterpret_cast<const int16_t*>(data);
     size_t n = bytes / 2;
-    double seconds = static_cast<double>(n) / spec.channels / spec.freq;
+    double seconds = static_cast<double>(n) / wav.channels / wav.freq;
     EXPECT_GE(seconds, c.min_s) << c.name;
     EXPECT_LE(seconds, c.max_s) << c.name;
     int peak = 0;
     std::vector<float> mono;
-    for (size_t i = 0; i < n; i += spec.channels) {
+    for (size_t i = 0; i < n; i += wav.channels) {
       peak = std::max(peak, std::abs(static_cast<int>(s[i])));
       mono.push_back(s[i] / 32768.0f);
     }

@@ -16,11 +16,7 @@ struct Chord {
 
 static void BassLine(Track& track, const std::vector<Chord>& plan, double bpm, bool driving) {
   double beat = 60 / bpm, time = 0;
-  Tone style;
-  style.wave = Wave::kTriangle;
-  style.volume = 0.6f;
-  style.sustain = 0.8f;
-  style.release = 0.02;
+  const Tone style{.wave = Wave::kTriangle, .volume = 0.6f, .sustain = 0.8f, .release = 0.02};
   for (const Chord& chord : plan) {
     double root = NoteNumber(chord.root);
     // Eighths: the root, its octave, and on the fifth eighth the fifth below the octave.
@@ -40,11 +36,7 @@ static void BassLine(Track& track, const std::vector<Chord>& plan, double bpm, b
 
 static void Stabs(Track& track, const std::vector<Chord>& plan, double bpm) {
   double beat = 60 / bpm, time = 0;
-  Tone style;
-  style.wave = Wave::kPulse12;
-  style.volume = 0.1f;
-  style.decay = 0.05;
-  style.sustain = 0.4f;
+  const Tone style{.wave = Wave::kPulse12, .volume = 0.1f, .decay = 0.05, .sustain = 0.4f};
   for (const Chord& chord : plan) {
     for (int b = 0; b < static_cast<int>(chord.beats); b++) {
       std::istringstream tones(chord.tones);
@@ -90,10 +82,7 @@ static Track Theme() {
       {"C2", "E4 G4 C5", 4}, {"A1", "E4 A4 C5", 4}, {"F1", "F4 A4 C5", 2}, {"G1", "D4 G4 B4", 2},
       {"C2", "E4 G4 C5", 4}};
   Track melody;
-  Tone lead;
-  lead.wave = Wave::kPulse25;
-  lead.volume = 0.32f;
-  lead.vibrato = 0.12f;
+  const Tone lead{.wave = Wave::kPulse25, .volume = 0.32f, .vibrato = 0.12f};
   melody.Score("E5/1 G5/0.5 A5/0.5 G5/1 E5/0.5 C5/0.5 "
                "A4/0.5 C5/0.5 E5/1 D5/0.5 C5/0.5 A4/1 "
                "F5/0.5 E5/0.5 F5/0.5 A5/0.5 C6/1 A5/1 "
@@ -120,11 +109,7 @@ static Track KartTheme() {
       {"A1", "E4 A4 C5", 4}, {"F1", "F4 A4 C5", 4}, {"G1", "D4 G4 B4", 4}, {"E1", "E4 G#4 B4", 4},
       {"A1", "E4 A4 C5", 4}, {"F1", "F4 A4 C5", 4}, {"G1", "D4 G4 B4", 4}, {"A1", "E4 A4 C5", 4}};
   Track melody;
-  Tone lead;
-  lead.wave = Wave::kPulse50;
-  lead.volume = 0.26f;
-  lead.vibrato = 0.18f;
-  lead.sustain = 0.6f;
+  const Tone lead{.wave = Wave::kPulse50, .volume = 0.26f, .vibrato = 0.18f, .sustain = 0.6f};
   melody.Score("A5/0.75 E5/0.75 A5/0.5 C6/1 B5/0.5 A5/0.5 "
                "F5/0.5 A5/0.5 C6/0.75 A5/0.75 F5/0.5 G5/0.5 A5/0.5 "
                "G5/0.75 D5/0.75 G5/0.5 B5/1 A5/0.5 G5/0.5 "
@@ -146,35 +131,22 @@ static Track KartTheme() {
 // ---------------------------------------------------------------------------------------------
 // Effects
 
-// A sad slide down: four falling steps, a wobbling note, then a long glide into the floor.
+// A sad slide down: three falling steps, a wobbling note, then a long glide into the floor.
 static Track Die() {
   Track t;
-  Tone step;
-  step.wave = Wave::kPulse50;
-  step.volume = 0.4f;
+  const Tone step{.length = 0.1, .wave = Wave::kPulse50, .volume = 0.4f};
   double at = 0;
   for (const char* name : {"C5", "B4", "Bb4"}) {
-    step.start = at;
-    step.midi = NoteNumber(name);
-    step.length = 0.1;
-    t.Add(step);
+    Tone s = step;
+    s.start = at;
+    s.midi = NoteNumber(name);
+    t.Add(s);
     at += 0.13;
   }
-  Tone wobble = step;
-  wobble.start = at;
-  wobble.midi = NoteNumber("A4");
-  wobble.length = 0.38;
-  wobble.vibrato = 0.6f;
-  t.Add(wobble);
-  Tone fall = step;
-  fall.start = at + 0.45;
-  fall.midi = NoteNumber("G4");
-  fall.glide_to = NoteNumber("C2");
-  fall.length = 0.75;
-  fall.decay = 0.5;
-  fall.sustain = 0.3f;
-  fall.release = 0.1;
-  t.Add(fall);
+  t.Add({.start = at, .length = 0.38, .midi = NoteNumber("A4"), .wave = Wave::kPulse50,
+         .volume = 0.4f, .vibrato = 0.6f});
+  t.Add({.start = at + 0.45, .length = 0.75, .midi = NoteNumber("G4"), .glide_to = NoteNumber("C2"),
+         .wave = Wave::kPulse50, .volume = 0.4f, .decay = 0.5, .sustain = 0.3f, .release = 0.1});
   Tone thud = Kick(at + 1.2);
   thud.volume = 0.7f;
   t.Add(thud);
@@ -184,63 +156,29 @@ static Track Die() {
 // Power up: a quick arpeggio climbing two octaves over a rising swoop, ending in a shimmer.
 static Track Shroom() {
   Track t;
-  Tone note;
-  note.wave = Wave::kPulse25;
-  note.volume = 0.35f;
-  note.length = 0.05;
-  note.release = 0.02;
-  const char* climb[] = {"C5", "E5", "G5", "C6", "D6", "E6", "G6", "C7"};
   double at = 0;
-  for (const char* name : climb) {
-    note.start = at;
-    note.midi = NoteNumber(name);
-    t.Add(note);
-    Tone under = note;  // a thinner voice an octave below, a moment later
-    under.wave = Wave::kPulse12;
-    under.midi -= 12;
-    under.start += 0.02;
-    under.volume = 0.15f;
-    t.Add(under);
+  for (const char* name : {"C5", "E5", "G5", "C6", "D6", "E6", "G6", "C7"}) {
+    double midi = NoteNumber(name);
+    t.Add({.start = at, .length = 0.05, .midi = midi, .volume = 0.35f, .release = 0.02});
+    // A thinner voice an octave below, a moment later.
+    t.Add({.start = at + 0.02, .length = 0.05, .midi = midi - 12, .wave = Wave::kPulse12,
+           .volume = 0.15f, .release = 0.02});
     at += 0.055;
   }
-  Tone shimmer = note;
-  shimmer.start = at;
-  shimmer.midi = NoteNumber("C7");
-  shimmer.length = 0.3;
-  shimmer.vibrato = 0.35f;
-  shimmer.decay = 0.2;
-  shimmer.sustain = 0.4f;
-  shimmer.release = 0.12;
-  t.Add(shimmer);
-  Tone swoop;
-  swoop.wave = Wave::kTriangle;
-  swoop.midi = NoteNumber("C3");
-  swoop.glide_to = NoteNumber("C5");
-  swoop.length = at;
-  swoop.volume = 0.35f;
-  t.Add(swoop);
+  t.Add({.start = at, .length = 0.3, .midi = NoteNumber("C7"), .volume = 0.35f, .vibrato = 0.35f,
+         .decay = 0.2, .sustain = 0.4f, .release = 0.12});
+  t.Add({.length = at, .midi = NoteNumber("C3"), .glide_to = NoteNumber("C5"),
+         .wave = Wave::kTriangle, .volume = 0.35f});
   return t;
 }
 
 // A coin: a short high note, then a brighter one a fifth above that rings out.
 static Track Coin() {
   Track t;
-  Tone first;
-  first.wave = Wave::kPulse50;
-  first.midi = NoteNumber("D6");
-  first.length = 0.06;
-  first.volume = 0.35f;
-  first.release = 0.01;
-  t.Add(first);
-  Tone second = first;
-  second.wave = Wave::kPulse25;
-  second.start = 0.065;
-  second.midi = NoteNumber("A6");
-  second.length = 0.05;
-  second.decay = 0.18;
-  second.sustain = 0.25f;
-  second.release = 0.3;
-  t.Add(second);
+  t.Add({.length = 0.06, .midi = NoteNumber("D6"), .wave = Wave::kPulse50, .volume = 0.35f,
+         .release = 0.01});
+  t.Add({.start = 0.065, .length = 0.05, .midi = NoteNumber("A6"), .volume = 0.35f, .decay = 0.18,
+         .sustain = 0.25f, .release = 0.3});
   t.Echo(0.09, 0.25f, 0.2f);
   return t;
 }
@@ -249,20 +187,14 @@ static Track Coin() {
 static Track Warning() {
   Track t;
   for (int i = 0; i < 4; i++) {
-    Tone whoop;
-    whoop.wave = Wave::kPulse50;
-    whoop.start = i * 0.6;
-    whoop.midi = NoteNumber("D5");
-    whoop.glide_to = NoteNumber("D6");
-    whoop.length = 0.42;
-    whoop.volume = 0.32f;
-    whoop.sustain = 0.9f;
-    whoop.release = 0.06;
+    const Tone whoop{.start = i * 0.6, .length = 0.42, .midi = NoteNumber("D5"),
+                     .glide_to = NoteNumber("D6"), .wave = Wave::kPulse50, .volume = 0.32f,
+                     .sustain = 0.9f, .release = 0.06};
     t.Add(whoop);
-    Tone buzz = whoop;
+    Tone buzz = whoop;  // the same whoop two octaves down, softer-edged
     buzz.wave = Wave::kTriangle;
-    buzz.midi = NoteNumber("D3");
-    buzz.glide_to = NoteNumber("D4");
+    buzz.midi -= 24;
+    buzz.glide_to -= 24;
     buzz.volume = 0.4f;
     t.Add(buzz);
   }
@@ -273,33 +205,18 @@ static Track Warning() {
 static Track Clear() {
   const double bpm = 132, beat = 60 / bpm;
   Track t;
-  Tone lead;
-  lead.wave = Wave::kPulse25;
-  lead.volume = 0.34f;
-  lead.vibrato = 0.15f;
+  const Tone lead{.wave = Wave::kPulse25, .volume = 0.34f, .vibrato = 0.15f};
   double end = t.Score("G4/0.3333 C5/0.3333 E5/0.3334 G5/1 E5/0.5 G5/0.5", 0, bpm, lead);
-  Tone held = lead;
-  held.start = end;
-  held.length = 2.2 * beat;
-  held.release = 0.25;
-  held.midi = NoteNumber("C6");
-  t.Add(held);
-  Tone harmony = held;
-  harmony.wave = Wave::kPulse12;
-  harmony.volume = 0.14f;
-  for (const char* name : {"E5", "G5"}) {
-    harmony.midi = NoteNumber(name);
-    t.Add(harmony);
-  }
-  Tone bass;
-  bass.wave = Wave::kTriangle;
-  bass.volume = 0.55f;
+  const double held = 2.2 * beat;
+  t.Add({.start = end, .length = held, .midi = NoteNumber("C6"), .wave = Wave::kPulse25,
+         .volume = 0.34f, .vibrato = 0.15f, .release = 0.25});
+  for (const char* name : {"E5", "G5"})
+    t.Add({.start = end, .length = held, .midi = NoteNumber(name), .wave = Wave::kPulse12,
+           .volume = 0.14f, .vibrato = 0.15f, .release = 0.25});
+  const Tone bass{.wave = Wave::kTriangle, .volume = 0.55f};
   t.Score("r/1 C3/1 G2/1", 0, bpm, bass);
-  bass.start = end;
-  bass.midi = NoteNumber("C2");
-  bass.length = 2.2 * beat;
-  bass.release = 0.25;
-  t.Add(bass);
+  t.Add({.start = end, .length = held, .midi = NoteNumber("C2"), .wave = Wave::kTriangle,
+         .volume = 0.55f, .release = 0.25});
   t.Add(Kick(end));
   return t;
 }
@@ -307,10 +224,7 @@ static Track Clear() {
 // An extra life: a cheerful figure rising through A major, landing high.
 static Track OneUp() {
   Track t;
-  Tone note;
-  note.wave = Wave::kPulse25;
-  note.volume = 0.34f;
-  t.Score("A5/0.5 C#6/0.5 E6/0.5 A6/0.5 F#6/0.5 A6/2", 0, 400, note, 0.9);
+  t.Score("A5/0.5 C#6/0.5 E6/0.5 A6/0.5 F#6/0.5 A6/2", 0, 400, {.volume = 0.34f}, 0.9);
   t.Echo(0.11, 0.3f, 0.2f);
   return t;
 }
@@ -318,15 +232,8 @@ static Track OneUp() {
 // A jump: a quick sweep upwards with a body an octave below.
 static Track Jump() {
   Track t;
-  Tone sweep;
-  sweep.wave = Wave::kPulse25;
-  sweep.midi = NoteNumber("D4");
-  sweep.glide_to = NoteNumber("A5");
-  sweep.length = 0.2;
-  sweep.volume = 0.35f;
-  sweep.decay = 0.12;
-  sweep.sustain = 0.5f;
-  sweep.release = 0.06;
+  const Tone sweep{.length = 0.2, .midi = NoteNumber("D4"), .glide_to = NoteNumber("A5"),
+                   .volume = 0.35f, .decay = 0.12, .sustain = 0.5f, .release = 0.06};
   t.Add(sweep);
   Tone body = sweep;
   body.wave = Wave::kTriangle;

@@ -149,41 +149,18 @@ void Track::Echo(double delay_s, float feedback, float mix) {
 // Drums
 
 Tone Kick(double at) {
-  Tone t;
-  t.start = at;
-  t.length = 0.09;
-  t.midi = NoteNumber("D3");
-  t.glide_to = NoteNumber("D1");
-  t.wave = Wave::kTriangle;
-  t.volume = 0.9f;
-  t.decay = 0.05;
-  t.sustain = 0.2f;
-  t.release = 0.05;
-  return t;
+  return {.start = at, .length = 0.09, .midi = NoteNumber("D3"), .glide_to = NoteNumber("D1"),
+          .wave = Wave::kTriangle, .volume = 0.9f, .decay = 0.05, .sustain = 0.2f, .release = 0.05};
 }
 
 Tone Snare(double at) {
-  Tone t;
-  t.start = at;
-  t.length = 0.07;
-  t.wave = Wave::kNoise;
-  t.volume = 0.45f;
-  t.decay = 0.04;
-  t.sustain = 0.15f;
-  t.release = 0.06;
-  return t;
+  return {.start = at, .length = 0.07, .wave = Wave::kNoise, .volume = 0.45f, .decay = 0.04,
+          .sustain = 0.15f, .release = 0.06};
 }
 
 Tone Hat(double at, float volume) {
-  Tone t;
-  t.start = at;
-  t.length = 0.02;
-  t.wave = Wave::kNoise;
-  t.volume = volume;
-  t.decay = 0.012;
-  t.sustain = 0.1f;
-  t.release = 0.02;
-  return t;
+  return {.start = at, .length = 0.02, .wave = Wave::kNoise, .volume = volume, .decay = 0.012,
+          .sustain = 0.1f, .release = 0.02};
 }
 
 // ---------------------------------------------------------------------------------------------

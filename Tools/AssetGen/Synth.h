@@ -10,16 +10,20 @@ constexpr int kSynthRate = 48000;
 
 enum class Wave { kPulse12, kPulse25, kPulse50, kTriangle, kNoise };
 
+// One sound of the synthesiser. Written with designated initialisers, in this order, naming
+// only what differs from the defaults.
 struct Tone {
-  double start = 0;    // seconds
+  double start = 0;     // seconds
   double length = 0.1;  // seconds until the release begins
   double midi = 69;     // pitch as a MIDI note number (69 = A4 = 440 Hz); fractions allowed
   double glide_to = 0;  // if set, the pitch slides there, exponentially, over the length
   Wave wave = Wave::kPulse25;
   float volume = 0.5f;
-  float vibrato = 0;   // depth in semitones, at 5.5 Hz, fading in
-  double attack = 0.004, decay = 0.08, release = 0.03;  // seconds
-  float sustain = 0.7f;  // level after the decay, of the peak
+  float vibrato = 0;      // depth in semitones, at 5.5 Hz, fading in
+  double attack = 0.004;  // seconds
+  double decay = 0.08;    // seconds
+  float sustain = 0.7f;   // level after the decay, of the peak
+  double release = 0.03;  // seconds
 };
 
 class Track {
