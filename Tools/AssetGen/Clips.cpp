@@ -131,6 +131,15 @@ static Track KartTheme() {
 // ---------------------------------------------------------------------------------------------
 // Effects
 
+// The same tone some octaves lower on the triangle: a soft body under a pulse voice.
+static Tone Body(Tone tone, int octaves, float volume) {
+  tone.wave = Wave::kTriangle;
+  tone.midi -= 12 * octaves;
+  if (tone.glide_to > 0) tone.glide_to -= 12 * octaves;
+  tone.volume = volume;
+  return tone;
+}
+
 // A sad slide down: three falling steps, a wobbling note, then a long glide into the floor.
 static Track Die() {
   Track t;
@@ -191,12 +200,7 @@ static Track Warning() {
                      .glide_to = NoteNumber("D6"), .wave = Wave::kPulse50, .volume = 0.32f,
                      .sustain = 0.9f, .release = 0.06};
     t.Add(whoop);
-    Tone buzz = whoop;  // the same whoop two octaves down, softer-edged
-    buzz.wave = Wave::kTriangle;
-    buzz.midi -= 24;
-    buzz.glide_to -= 24;
-    buzz.volume = 0.4f;
-    t.Add(buzz);
+    t.Add(Body(whoop, 2, 0.4f));
   }
   return t;
 }
@@ -235,12 +239,7 @@ static Track Jump() {
   const Tone sweep{.length = 0.2, .midi = NoteNumber("D4"), .glide_to = NoteNumber("A5"),
                    .volume = 0.35f, .decay = 0.12, .sustain = 0.5f, .release = 0.06};
   t.Add(sweep);
-  Tone body = sweep;
-  body.wave = Wave::kTriangle;
-  body.midi -= 12;
-  body.glide_to -= 12;
-  body.volume = 0.4f;
-  t.Add(body);
+  t.Add(Body(sweep, 1, 0.4f));
   return t;
 }
 
