@@ -343,7 +343,7 @@ static void SDLCALL audio_callback(void*, Uint8* stream, int bytes) {
 
 static void audio_open() {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    fprintf(stderr, "No audio device (%s): the soundboard runs silently.\n", SDL_GetError());
+    fprintf(stderr, "No audio device (%s): running without sound.\n", SDL_GetError());
     return;
   }
   SDL_AudioSpec want{};
@@ -361,7 +361,7 @@ static void audio_open() {
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
   }
   if (!device) {
-    fprintf(stderr, "No audio device (%s): the soundboard runs silently.\n", SDL_GetError());
+    fprintf(stderr, "No audio device (%s): running without sound.\n", SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
   }
