@@ -342,23 +342,22 @@ static void SDLCALL audio_callback(void*, Uint8* stream, int bytes) {
 }
 
 static void audio_open() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    fprintf(stderr, "No audio device (%s): running without sound.\n", SDL_GetError());
-    return;
-  }
-  SDL_AudioSpec want{};
-  want.freq = kMixerRate;
-  want.format = AUDIO_S16SYS;
-  want.channels = PlatMixer::kChannels;
-  want.samples = kWantedBufferFrames;
-  want.callback = audio_callback;
+  SDL_AudioDeviceID device = 0;
   SDL_AudioSpec have{};
-  int changes = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
-  SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, changes);
-  if (device && have.samples > kMaxBufferFrames) {
-    // The device's own buffer is too long: let SDL feed it from buffers of the size we want.
-    SDL_CloseAudioDevice(device);
-    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    SDL_AudioSpec want{};
+    want.freq = kMixerRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = PlatMixer::kChannels;
+    want.samples = kWantedBufferFrames;
+    want.callback = audio_callback;
+    int changes = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, changes);
+    if (device && have.samples > kMaxBufferFrames) {
+      // The device's own buffer is too long: let SDL feed it from buffers of the size we want.
+      SDL_CloseAudioDevice(device);
+      device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    }
   }
   if (!device) {
     fprintf(stderr, "No audio device (%s): running without sound.\n", SDL_GetError());
