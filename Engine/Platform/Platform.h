@@ -75,6 +75,7 @@ PlatWindow* plat_window_create(void);            // hidden until made visible; n
 void plat_window_add_subview(PlatWindow* window, PlatView* view);
 void plat_window_make_key_and_visible(PlatWindow* window);
 bool plat_window_is_visible(const PlatWindow* window);
+uint64_t plat_window_presents(const PlatWindow* window);  // frames shown so far: one per change
 void plat_window_set_size(PlatWindow* window, int width, int height);  // in window pixels
 float plat_window_scale(const PlatWindow* window);  // window pixels per point
 

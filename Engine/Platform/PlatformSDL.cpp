@@ -66,6 +66,7 @@ struct PlatWindow {
   SDL_Renderer* renderer = nullptr;
   std::vector<PlatView*> subviews;
   bool visible = false;
+  uint64_t presents = 0;
   ~PlatWindow() {
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
@@ -215,6 +216,7 @@ static void present_if_dirty() {
   if (!g.dirty || !window || !window->visible) return;
   render_window(window);
   SDL_RenderPresent(window->renderer);
+  window->presents++;
   g.dirty = false;
 }
 
@@ -553,6 +555,8 @@ void plat_window_make_key_and_visible(PlatWindow* window) {
 }
 
 bool plat_window_is_visible(const PlatWindow* window) { return window && window->visible; }
+
+uint64_t plat_window_presents(const PlatWindow* window) { return window ? window->presents : 0; }
 
 void plat_window_set_size(PlatWindow* window, int width, int height) {
   if (!window) return;

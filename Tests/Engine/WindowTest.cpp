@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Engine/Platform/FrameClock.h"
+#include "Engine/Touch.h"
 #include "Tests/Support/AppStub.h"
 
 using WindowTest = StubAppTest;
@@ -87,6 +88,38 @@ TEST_F(WindowTest, ALateLoopFiresOneTickAndKeepsToTheSchedule) {
   EXPECT_EQ(ticks, 2);
   RunUntil(TickTime(11));  // and only once
   EXPECT_EQ(ticks, 2);
+}
+
+TEST_F(WindowTest, AChangeIsPresentedInThePassThatMadeItAndAnUnchangedScreenIsNot) {
+  static int view = 0;
+  static bool move = false;
+  gAppMain = [] {
+    view = ViewAdd(ImageAdd(kGreen.name), 0, 0);
+    TouchAdd(0, 0, 320, 460, [](TouchData, int event, int, int) {
+      if (event == kTouchDown) ViewSetxy(view, 50, 50);
+      return 0;
+    }, 0);
+  };
+  gOnTimer = [] {
+    if (move) ViewSetxy(view, FrameSeed, 0);
+  };
+  Start();
+  RunTicks(1);
+  uint64_t shown = plat_window_presents(window());
+  RunTicks(3);  // nothing moves: nothing is drawn
+  EXPECT_EQ(plat_window_presents(window()), shown);
+  move = true;
+  RunTicks(2);  // one present for each tick that moved the view
+  EXPECT_EQ(plat_window_presents(window()), shown + 2);
+  move = false;
+  ViewSetxy(view, ViewGetx(view), 0);  // to where it already is: not a change
+  RunUntil(now_ns + 1);
+  EXPECT_EQ(plat_window_presents(window()), shown + 2);
+  // A touch between two ticks: what it changes is shown in that pass, not at the next tick.
+  plat_touch_inject(kPlatTouchBegan, {5, 5});
+  RunUntil(now_ns + 1);
+  EXPECT_EQ(plat_window_presents(window()), shown + 3);
+  EXPECT_EQ(PixelAt(55, 55).g, kGreen.g);
 }
 
 TEST(FrameClockTest, TicksAreDueAtWholeIntervalsFromTheStartAndNeverEarly) {
