@@ -3,11 +3,11 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "Engine/Platform/FrameClock.h"
 #include "Engine/Sound.h"
 #include "Engine/Touch.h"
 #include "Tools/Media/Media.h"
@@ -140,7 +140,7 @@ std::string EngineTest::Printed() {
 }
 
 uint64_t EngineTest::TickTime(int n) const {
-  return start_ns_ + static_cast<uint64_t>(std::ceil(n * kFrameInterval * 1e9));
+  return PlatFrameClock(start_ns_, kFrameInterval).due_ns(static_cast<uint64_t>(n));
 }
 
 void EngineTest::RunUntil(uint64_t t) {

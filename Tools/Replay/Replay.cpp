@@ -13,6 +13,7 @@
 
 #include "Engine/DorvelAppDelegate.h"
 #include "Engine/Limits.h"
+#include "Engine/Platform/FrameClock.h"
 #include "Engine/Platform/Platform.h"
 #include "Tools/Media/Media.h"
 
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (options.width) plat_window_set_size(delegate->window(), options.width, options.height);
-  uint64_t start = now_ns;
+  const PlatFrameClock schedule(now_ns, kFrameInterval);  // the frame clock's own
   delegate->applicationDidFinishLaunching();
 
   int rate = plat_audio_info().rate;
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
   for (int tick = 1; tick <= options.ticks; tick++) {
     for (const ScriptedTouch& t : options.touches)
       if (t.tick == tick) plat_touch_inject(t.phase, t.point);
-    now_ns = start + static_cast<uint64_t>(tick) * 1000000000ull / kFrameRate + 1;
+    now_ns = schedule.due_ns(static_cast<uint64_t>(tick));
     plat_loop_step(false);
     // The sound of this frame: up to the frame's end, in step with the clock.
     size_t frames = static_cast<size_t>(tick) * rate / kFrameRate - sound.size() / 2;
