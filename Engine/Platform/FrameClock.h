@@ -31,3 +31,15 @@ struct PlatFrameClock {
     return true;
   }
 };
+
+// How long the loop may sleep at `now` before the first of `count` schedules is due: 0 when one
+// is due already, -1 with no schedule at all (wait for an event, however long).
+inline int64_t frame_clocks_wait_ns(const PlatFrameClock* clocks, int count, uint64_t now_ns) {
+  if (count <= 0) return -1;
+  uint64_t due = UINT64_MAX;
+  for (int i = 0; i < count; i++)
+    if (clocks[i].next_due_ns() < due) due = clocks[i].next_due_ns();
+  if (due <= now_ns) return 0;
+  uint64_t wait = due - now_ns;
+  return wait > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(wait);
+}

@@ -1,14 +1,15 @@
-// The platform services the engine stands on, as one list: what every backend provides.
-// The engine and its host call only these; a backend is one file that implements them all
-// (PlatformSDL.cpp: SDL2 and SDL2_image, for a desktop window or headless under SDL's own
-// offscreen and dummy drivers). The mixer and the frame clock schedule are shared, backend-free.
+// The platform services the engine stands on, as one list. The engine and its host call only
+// these. They are provided by a shared core (the other files of this folder), which keeps every
+// rule, over one backend that talks to the system: Backends/SDL.cpp for a desktop window (or
+// headless under SDL's own offscreen and dummy drivers), Backends/Null.cpp for no system at all.
+// Backend.h is the contract between the two.
 //
 // Naming: functions are plat_<thing>_<verb> in snake_case; types are Plat<Thing>.
 // Objects are opaque, made by the platform and owned by it until plat_shutdown.
 // Everything here runs on the main thread, except where a comment says otherwise.
 //
 // Index: life cycle | application loop | clock and timers | window | pictures | views |
-//        touches | directories | audio
+//        touches | directories | audio | test and replay hooks
 #pragma once
 
 #include <cstddef>
@@ -59,7 +60,6 @@ bool plat_loop_step(bool may_wait);
 typedef uint64_t (*PlatClockSource)(void);  // a monotonic time in nanoseconds
 typedef void (*PlatTimerFn)(void* ctx);
 
-void plat_clock_set_source(PlatClockSource now_ns);  // nullptr: the system's monotonic clock
 uint64_t plat_clock_now_ns(void);
 
 // A repeating timer, fired by plat_loop_step: tick n is due at the time of scheduling plus
@@ -75,15 +75,8 @@ PlatWindow* plat_window_create(void);            // hidden until made visible; n
 void plat_window_add_subview(PlatWindow* window, PlatView* view);
 void plat_window_make_key_and_visible(PlatWindow* window);
 bool plat_window_is_visible(const PlatWindow* window);
-uint64_t plat_window_presents(const PlatWindow* window);  // frames shown so far: one per change
 void plat_window_set_size(PlatWindow* window, int width, int height);  // in window pixels
 float plat_window_scale(const PlatWindow* window);  // window pixels per point
-
-// Renders the window as it would be presented and copies it out as RGBA bytes, one row after
-// another, width * height * 4 bytes. Returns false when it cannot (no window, buffer too small).
-bool plat_window_read_pixels(PlatWindow* window, uint8_t* rgba, size_t size, int* width,
-                             int* height);
-bool plat_window_save_png(PlatWindow* window, const char* path);
 
 // ---------------------------------------------------------------------------------------------
 // Pictures
@@ -118,9 +111,6 @@ typedef void (*PlatTouchFn)(void* ctx, PlatTouchPhase phase, PlatPoint location)
 
 void plat_view_set_touch_handler(PlatView* view, PlatTouchFn fn, void* ctx);
 
-// Feeds a touch as if it came from the screen, at a point in window points (for replays).
-void plat_touch_inject(PlatTouchPhase phase, PlatPoint window_point);
-
 // ---------------------------------------------------------------------------------------------
 // Directories, without a trailing "/", owned by the platform. Nothing is created on disk.
 
@@ -143,5 +133,21 @@ void plat_player_set_current_time(PlatPlayer* player, double seconds);
 void plat_player_play(PlatPlayer* player);         // from the position; from 0 s after its end
 
 PlatAudioInfo plat_audio_info(void);
+
+// ---------------------------------------------------------------------------------------------
+// Test and replay hooks: what tests, replays and benchmarks use to drive the platform and look
+// at what it did, apart from any system.
+
+void plat_clock_set_source(PlatClockSource now_ns);  // nullptr: the system's monotonic clock
+
+// Feeds a touch as if it came from the screen, at a point in window points.
+void plat_touch_inject(PlatTouchPhase phase, PlatPoint window_point);
+
+// Renders the window as it would be presented and copies it out as RGBA bytes, one row after
+// another, width * height * 4 bytes. Returns false when it cannot (no window, buffer too small).
+bool plat_window_read_pixels(PlatWindow* window, uint8_t* rgba, size_t size, int* width,
+                             int* height);
+uint64_t plat_window_presents(const PlatWindow* window);  // frames shown so far: one per change
+
 // Mixes the next frames of every playing clip (stereo, 16-bit) into out; only with offline_audio.
 void plat_audio_render(int16_t* out, int frames);

@@ -33,6 +33,14 @@ struct Options {
 static uint64_t now_ns = 1000000000;
 static uint64_t ReplayClock() { return now_ns; }
 
+static bool SaveScreen(PlatWindow* window, const char* path) {
+  int w = 0, h = 0;
+  plat_window_read_pixels(window, nullptr, 0, &w, &h);
+  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
+  return plat_window_read_pixels(window, pixels.data(), pixels.size(), &w, &h) &&
+         WritePng(path, w, h, pixels.data());
+}
+
 static bool ParseTouch(const char* text, ScriptedTouch* touch) {
   char phase[8];
   float x, y;
@@ -110,7 +118,7 @@ int main(int argc, char** argv) {
   }
 
   int status = 0;
-  if (!options.png.empty() && !plat_window_save_png(delegate->window(), options.png.c_str())) {
+  if (!options.png.empty() && !SaveScreen(delegate->window(), options.png.c_str())) {
     fprintf(stderr, "Replay: cannot write %s\n", options.png.c_str());
     status = 1;
   }

@@ -1,0 +1,89 @@
+// Players over the shared mixer: each clip decoded and converted once, to the mixer's format,
+// when its player is made; stop, rewind and play are cues to the mixer. The device, when there
+// is one, pulls the mixer on its own thread; without one, plat_audio_render does.
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "Engine/Platform/Core.h"
+#include "Engine/Platform/Mixer.h"
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+static constexpr int kMixerRate = 48000;          // asked of the device, and used offline
+static constexpr int kWantedBufferFrames = 256;   // about 5 ms: a press is heard at once
+
+struct PlatPlayer {
+  PlatSamples clip;
+  int voice = -1;
+};
+
+struct AudioState {
+  std::vector<std::unique_ptr<PlatPlayer>> players;
+  bool device = false;
+  PlatAudioInfo info{false, kMixerRate, 0};
+};
+
+static AudioState g;
+static PlatMixer g_mixer;  // apart from the state: it is shared with the audio thread
+
+static void pull_mixer(int16_t* out, int frames) { g_mixer.render(out, frames); }
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+
+void audio_start(bool open_device) {
+  if (!open_device) return;
+  PlatAudioInfo granted{};
+  if (!backend_audio_open(kMixerRate, kWantedBufferFrames, pull_mixer, &granted)) {
+    fprintf(stderr, "No audio device (%s): running without sound.\n", plat_error());
+    return;
+  }
+  g.device = true;
+  g.info = granted;
+}
+
+void audio_stop(void) {
+  if (g.device) backend_audio_close();  // no pull after this
+  g_mixer.clear();
+  g = AudioState{};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Public
+
+PlatPlayer* plat_player_create(const char* path) {
+  if (!loop_started() || !path) return nullptr;
+  auto player = std::make_unique<PlatPlayer>();
+  if (!backend_decode_clip(path, g.info.rate, &player->clip)) return nullptr;
+  const std::vector<int16_t>& samples = player->clip.stereo;
+  uint32_t frames = static_cast<uint32_t>(samples.size() / PlatMixer::kChannels);
+  player->voice = g_mixer.add_voice(samples.data(), frames);
+  if (player->voice < 0) return nullptr;
+  g.players.push_back(std::move(player));
+  return g.players.back().get();
+}
+
+void plat_player_stop(PlatPlayer* player) {
+  if (player) g_mixer.stop(player->voice);
+}
+
+void plat_player_set_current_time(PlatPlayer* player, double seconds) {
+  if (!player) return;
+  double frame = std::clamp(seconds * g.info.rate, 0.0, static_cast<double>(UINT32_MAX));
+  g_mixer.set_position(player->voice, static_cast<uint32_t>(frame));
+}
+
+void plat_player_play(PlatPlayer* player) {
+  if (player) g_mixer.play(player->voice);
+}
+
+PlatAudioInfo plat_audio_info(void) { return g.info; }
+
+void plat_audio_render(int16_t* out, int frames) {
+  if (g.device || !out || frames <= 0) return;  // the device's thread is the renderer
+  g_mixer.render(out, frames);
+}

@@ -1,0 +1,95 @@
+// The backend contract: the little a platform backend must do, and what the core offers it.
+// The shared core keeps every rule (views and drawing, the one touch stream, timers and the
+// loop, pictures, players); a backend only talks to its system. A backend is one file under
+// Backends/ that defines every backend_ function below and calls the core_ functions when its
+// system reports something. Backends/Null.cpp is the template: copy it to port the engine.
+//
+// Naming: backend_<thing>_<verb> is done by the backend; core_<verb> is offered by the core.
+// Units: "window units" are those the system reports input in; "pixels" are those drawn.
+// Everything is called on the main thread, except an audio pull.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Engine/Platform/Platform.h"
+
+struct PlatTexture;  // a backend's picture, made from RGBA pixels, ready to draw
+
+struct PlatIRect { int x, y, w, h; };  // in pixels
+
+struct PlatPixels {  // straight-alpha RGBA, 4 bytes a pixel, rows top to bottom
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+struct PlatSamples {  // interleaved left and right, 16-bit, at the rate asked for
+  std::vector<int16_t> stereo;
+};
+
+struct PlatDrawRect {
+  PlatTexture* texture;  // nullptr: filled with color
+  PlatColor color;
+  PlatRect dst;          // in pixels; may be fractional and may reach past the clip
+};
+
+struct PlatDrawList {
+  PlatIRect clip;             // nothing is drawn outside it
+  bool smooth;                // pictures scaled smoothly; else nearest-neighbour, square pixels
+  const PlatDrawRect* rects;  // in order, each blended by its alpha over the ones before
+  int count;
+};
+
+typedef void (*PlatAudioPull)(int16_t* out, int frames);  // fills frames of stereo; any thread
+
+// ---------------------------------------------------------------------------------------------
+// Done by the backend
+
+bool backend_init(void);      // starts the system's services; false (and core_set_error) if none
+void backend_shutdown(void);  // frees all it made, window included; backend_init may follow
+
+bool backend_screen_size(int* width, int* height);  // usable screen, window units; false: unknown
+bool backend_window_open(const char* title, int width, int height, int min_width,
+                         int min_height);           // hidden, in window units; false: see error
+void backend_window_show(void);
+void backend_window_set_size(int width, int height);  // window units
+void backend_window_size(int* width, int* height);    // window units: where touches are
+void backend_output_size(int* width, int* height);    // pixels: where drawing is
+
+PlatTexture* backend_texture_create(const PlatPixels* pixels);  // the pixels outlive it
+void backend_texture_destroy(PlatTexture* texture);
+void backend_draw(const PlatDrawList* list);                 // into the frame being made
+void backend_present(const PlatIRect* rects, int count);     // shows the frame, at least rects
+bool backend_read_pixels(uint8_t* rgba, int width, int height);  // the frame drawn so far
+
+// Waits up to wait_ns for the system's next event (< 0: no limit, 0: no wait), then reports
+// every pending one with the core_ calls.
+void backend_pump_events(int64_t wait_ns);
+// Runs the loop: a desktop backend calls plat_loop_step(true) until it returns false and
+// returns true; a backend whose system calls it back per frame sets that up and returns false.
+bool backend_run_loop(void);
+
+// Opens the audio device pulling `pull`, asking for rate and frames per callback; fills
+// granted with what was opened. False (and core_set_error) when there is none.
+bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted);
+void backend_audio_close(void);  // no pull runs after it returns
+
+std::string backend_executable_dir(void);  // the program's own folder, the default bundle
+std::string backend_documents_dir(void);   // the user's documents folder
+
+bool backend_decode_picture(const char* path, PlatPixels* out);         // a PNG file
+bool backend_decode_clip(const char* path, int rate, PlatSamples* out);  // a WAV file
+
+// ---------------------------------------------------------------------------------------------
+// Offered by the core
+
+enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected };
+
+// A touch began, moved or ended at (x, y) in window units. One touch is taken at a time: the
+// first to begin holds the stream until the same source, device and pointer ends it.
+void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
+                float x, float y);
+void core_quit(void);    // the window was closed or the program asked to end
+void core_redraw(void);  // the window's pixels were lost or resized: draw it all again
+void core_set_error(const char* format, ...);  // the one line plat_error gives

@@ -1,0 +1,182 @@
+// The null backend: no system at all. The window is an RGBA buffer in memory, drawn by the
+// software compositor with nearest-neighbour scaling; no event comes but injected ones; sound
+// is only rendered offline; pictures and clips are decoded by libspng and libsndfile.
+//
+// It is also the template for porting the engine: every function of the contract is here, in
+// the contract's order, each opening with what a real backend does at that point. Copy this
+// file, keep the shapes, and replace each body with calls to your system.
+#include <time.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Decode.h"
+#include "Engine/Platform/Desktop.h"
+#include "Engine/Platform/Raster.h"
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+static constexpr int kScreenWidth = 320;   // the screen this backend pretends to have: one
+static constexpr int kScreenHeight = 460;  // frame, so the window opens at scale 1
+
+struct PlatTexture {
+  const PlatPixels* pixels;  // the core's own: it keeps them while the texture lives
+};
+
+struct NullState {
+  bool open = false;
+  int width = 0, height = 0;
+  std::vector<uint8_t> frame;  // RGBA, the window's pixels
+};
+
+static NullState g;
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+
+bool backend_init(void) {
+  // A real backend starts its window and event system here, and fails with core_set_error.
+  g = NullState{};
+  return true;
+}
+
+void backend_shutdown(void) {
+  // A real backend closes its window and frees its system here.
+  g = NullState{};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window
+
+bool backend_screen_size(int* width, int* height) {
+  // A real backend asks for the screen's usable area (less panels and docks).
+  *width = kScreenWidth;
+  *height = kScreenHeight;
+  return true;
+}
+
+bool backend_window_open(const char*, int width, int height, int, int) {
+  // A real backend makes a hidden, resizable window with a title and a minimum size.
+  g.open = true;
+  backend_window_set_size(width, height);
+  return true;
+}
+
+void backend_window_show(void) {
+  // A real backend shows the window and raises it to the front.
+}
+
+void backend_window_set_size(int width, int height) {
+  // A real backend asks the window system to resize; its drawing surface follows.
+  if (!g.open || width <= 0 || height <= 0) return;
+  g.width = width;
+  g.height = height;
+  g.frame.assign(static_cast<size_t>(width) * height * 4, 0);
+}
+
+void backend_window_size(int* width, int* height) {
+  // A real backend gives the size in the units its input events use.
+  *width = g.width;
+  *height = g.height;
+}
+
+void backend_output_size(int* width, int* height) {
+  // A real backend gives its drawing surface's size in pixels (larger on a high-density screen).
+  *width = g.width;
+  *height = g.height;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+PlatTexture* backend_texture_create(const PlatPixels* pixels) {
+  // A real backend uploads the pixels to a texture of its renderer.
+  return new PlatTexture{pixels};
+}
+
+void backend_texture_destroy(PlatTexture* texture) {
+  // A real backend frees the texture.
+  delete texture;
+}
+
+void backend_draw(const PlatDrawList* list) {
+  // A real backend sets the clip, then draws each rectangle: filled, or textured (nearest or
+  // smooth as asked), blended by alpha.
+  RasterTarget target{g.frame.data(), g.width, g.height, static_cast<size_t>(g.width) * 4};
+  for (int i = 0; i < list->count; i++) {
+    const PlatDrawRect& r = list->rects[i];
+    if (r.texture)
+      raster_blit(target, list->clip, r.dst, *r.texture->pixels);
+    else
+      raster_fill(target, list->clip, r.dst, r.color);
+  }
+}
+
+void backend_present(const PlatIRect*, int) {
+  // A real backend puts the drawn frame on the screen, or just the rectangles given.
+}
+
+bool backend_read_pixels(uint8_t* rgba, int width, int height) {
+  // A real backend copies its drawn frame out as RGBA, rows top to bottom.
+  if (width != g.width || height != g.height) return false;
+  std::copy(g.frame.begin(), g.frame.end(), rgba);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events and loop
+
+void backend_pump_events(int64_t wait_ns) {
+  // A real backend sleeps until its next event or wait_ns, then reports each pending event
+  // with core_touch, core_quit or core_redraw. Nothing can arrive here: only the wait is real,
+  // and with no limit there is nothing to wait for.
+  if (wait_ns <= 0) return;
+  timespec pause{static_cast<time_t>(wait_ns / 1000000000), static_cast<long>(wait_ns % 1000000000)};
+  nanosleep(&pause, nullptr);
+}
+
+bool backend_run_loop(void) {
+  // A desktop backend blocks here; one driven by its system's frame callback registers
+  // plat_loop_step(false) with it and returns false.
+  while (plat_loop_step(true)) {
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Audio
+
+bool backend_audio_open(int, int, PlatAudioPull, PlatAudioInfo*) {
+  // A real backend opens its device and calls pull from the device's thread for every buffer.
+  core_set_error("the null backend has no audio device");
+  return false;
+}
+
+void backend_audio_close(void) {
+  // A real backend stops the device and waits until no pull is running.
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+std::string backend_executable_dir(void) {
+  // A real backend names the folder its program's resources are in.
+  return desktop_executable_dir();
+}
+
+std::string backend_documents_dir(void) {
+  // A real backend names the user's documents folder.
+  return desktop_documents_dir();
+}
+
+bool backend_decode_picture(const char* path, PlatPixels* out) {
+  // A real backend may use its system's decoder; it must refuse what is not a PNG.
+  return decode_png_file(path, out);
+}
+
+bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
+  // A real backend may use its system's decoder; it converts to stereo 16-bit at rate.
+  return decode_wav_file(path, rate, out);
+}

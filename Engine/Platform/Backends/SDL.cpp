@@ -1,0 +1,282 @@
+// The SDL backend: a desktop window through SDL2, its renderer, its events and its audio
+// device. Headless runs use SDL's own offscreen or dummy drivers, chosen by SDL's own
+// environment variables. Pictures and clips are decoded by the shared decoders.
+//
+// Index: state | life cycle | window | drawing | events and loop | audio | files
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Decode.h"
+#include "Engine/Platform/Desktop.h"
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+static constexpr int kMaxBufferFrames = 512;  // a longer device buffer is too late for a press
+
+struct PlatTexture {
+  SDL_Texture* texture;
+};
+
+struct SdlState {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_AudioDeviceID audio = 0;
+  PlatAudioPull pull = nullptr;
+};
+
+static SdlState g;
+
+static bool headless_video() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+
+bool backend_init(void) {
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");  // the first click on the window counts
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    core_set_error("%s", SDL_GetError());
+    return false;
+  }
+  // SDL falls back to its headless drivers when there is no display; run headless only when
+  // they were asked for by name, so that a missing display is reported, not hidden.
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  if (headless_video() && !(asked && !strcmp(asked, SDL_GetCurrentVideoDriver()))) {
+    core_set_error("no display (set SDL_VIDEODRIVER=offscreen to run without one)");
+    SDL_Quit();
+    return false;
+  }
+  return true;
+}
+
+void backend_shutdown(void) {
+  if (g.renderer) SDL_DestroyRenderer(g.renderer);
+  if (g.window) SDL_DestroyWindow(g.window);
+  SDL_Quit();
+  g = SdlState{};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window
+
+bool backend_screen_size(int* width, int* height) {
+  SDL_Rect usable{0, 0, 0, 0};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return false;
+  *width = usable.w;
+  *height = usable.h;
+  return true;
+}
+
+bool backend_window_open(const char* title, int width, int height, int min_width,
+                         int min_height) {
+  g.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                              height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+  // Headless, SDL's software renderer: it follows every resize and reads back exactly.
+  Uint32 flags = headless_video() ? SDL_RENDERER_SOFTWARE : 0;
+  if (g.window) g.renderer = SDL_CreateRenderer(g.window, -1, flags);
+  if (!g.renderer) {
+    core_set_error("%s", SDL_GetError());
+    if (g.window) SDL_DestroyWindow(g.window);
+    g.window = nullptr;
+    return false;
+  }
+  SDL_SetWindowMinimumSize(g.window, min_width, min_height);
+  return true;
+}
+
+void backend_window_show(void) {
+  SDL_ShowWindow(g.window);
+  SDL_RaiseWindow(g.window);
+}
+
+void backend_window_set_size(int width, int height) { SDL_SetWindowSize(g.window, width, height); }
+
+void backend_window_size(int* width, int* height) {
+  *width = *height = 0;
+  if (g.window) SDL_GetWindowSize(g.window, width, height);
+}
+
+void backend_output_size(int* width, int* height) {
+  *width = *height = 0;
+  if (g.renderer) SDL_GetRendererOutputSize(g.renderer, width, height);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+PlatTexture* backend_texture_create(const PlatPixels* pixels) {
+  if (!g.renderer) return nullptr;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint8_t*>(pixels->rgba.data()), pixels->width, pixels->height, 32,
+      pixels->width * 4, SDL_PIXELFORMAT_ABGR8888);  // RGBA bytes, whatever the byte order
+  if (!surface) return nullptr;
+  SDL_Texture* texture = SDL_CreateTextureFromSurface(g.renderer, surface);
+  SDL_FreeSurface(surface);
+  return texture ? new PlatTexture{texture} : nullptr;
+}
+
+void backend_texture_destroy(PlatTexture* texture) {
+  SDL_DestroyTexture(texture->texture);
+  delete texture;
+}
+
+void backend_draw(const PlatDrawList* list) {
+  SDL_Rect clip{list->clip.x, list->clip.y, list->clip.w, list->clip.h};
+  SDL_RenderSetClipRect(g.renderer, &clip);
+  for (int i = 0; i < list->count; i++) {
+    const PlatDrawRect& r = list->rects[i];
+    SDL_FRect dst{r.dst.x, r.dst.y, r.dst.w, r.dst.h};
+    if (r.texture) {
+      SDL_SetTextureScaleMode(r.texture->texture,
+                              list->smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+      SDL_RenderCopyF(g.renderer, r.texture->texture, nullptr, &dst);
+    } else {
+      const PlatColor& c = r.color;
+      SDL_SetRenderDrawBlendMode(g.renderer, c.a == 255 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
+      SDL_SetRenderDrawColor(g.renderer, c.r, c.g, c.b, c.a);
+      SDL_RenderFillRectF(g.renderer, &dst);
+    }
+  }
+}
+
+// A renderer presents its whole frame; the rectangles are what a partial present would need.
+void backend_present(const PlatIRect*, int) { SDL_RenderPresent(g.renderer); }
+
+bool backend_read_pixels(uint8_t* rgba, int width, int height) {
+  SDL_RenderSetClipRect(g.renderer, nullptr);
+  return SDL_RenderReadPixels(g.renderer, nullptr, SDL_PIXELFORMAT_ABGR8888, rgba, width * 4) == 0 &&
+         width > 0 && height > 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events and loop
+
+static void report_mouse(PlatTouchPhase phase, int x, int y) {
+  core_touch(phase, kPlatSourceMouse, 0, 0, static_cast<float>(x), static_cast<float>(y));
+}
+
+// SDL gives a finger's place as a fraction of the window.
+static void report_finger(PlatTouchPhase phase, const SDL_TouchFingerEvent& e) {
+  int w = 0, h = 0;
+  backend_window_size(&w, &h);
+  core_touch(phase, kPlatSourceFinger, e.touchId, e.fingerId, e.x * static_cast<float>(w),
+             e.y * static_cast<float>(h));
+}
+
+static void handle_event(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_QUIT:
+      core_quit();
+      break;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_CLOSE) core_quit();
+      core_redraw();  // resized, exposed or restored: draw again
+      break;
+    // SDL's mouse events made from fingers, and finger events made from the mouse, are copies
+    // of a touch already counted: they are dropped so that no press arrives twice.
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT)
+        report_mouse(kPlatTouchBegan, e.button.x, e.button.y);
+      break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.which == SDL_TOUCH_MOUSEID) break;
+      // Motion without the button means its release was lost (outside the window, with no
+      // capture): the touch ends there.
+      report_mouse(e.motion.state & SDL_BUTTON_LMASK ? kPlatTouchMoved : kPlatTouchEnded,
+                   e.motion.x, e.motion.y);
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.which != SDL_TOUCH_MOUSEID && e.button.button == SDL_BUTTON_LEFT)
+        report_mouse(kPlatTouchEnded, e.button.x, e.button.y);
+      break;
+    case SDL_FINGERDOWN:
+      if (e.tfinger.touchId != SDL_MOUSE_TOUCHID) report_finger(kPlatTouchBegan, e.tfinger);
+      break;
+    case SDL_FINGERMOTION:
+      if (e.tfinger.touchId != SDL_MOUSE_TOUCHID) report_finger(kPlatTouchMoved, e.tfinger);
+      break;
+    case SDL_FINGERUP:
+      if (e.tfinger.touchId != SDL_MOUSE_TOUCHID) report_finger(kPlatTouchEnded, e.tfinger);
+      break;
+    default:
+      break;
+  }
+}
+
+void backend_pump_events(int64_t wait_ns) {
+  SDL_Event e;
+  if (wait_ns != 0) {
+    // SDL waits in whole milliseconds: rounded up, so that a tick is never early.
+    int64_t ms = wait_ns < 0 ? -1 : std::min<int64_t>((wait_ns + 999999) / 1000000, INT32_MAX);
+    if (ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, static_cast<int>(ms)))
+      handle_event(e);
+  }
+  while (SDL_PollEvent(&e)) handle_event(e);
+}
+
+bool backend_run_loop(void) {
+  while (plat_loop_step(true)) {
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Audio
+
+static void SDLCALL audio_callback(void*, Uint8* stream, int bytes) {
+  g.pull(reinterpret_cast<int16_t*>(stream), bytes / 4);  // stereo, 16-bit
+}
+
+bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    core_set_error("%s", SDL_GetError());
+    return false;
+  }
+  g.pull = pull;
+  SDL_AudioSpec want{}, have{};
+  want.freq = rate;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = static_cast<Uint16>(frames);
+  want.callback = audio_callback;
+  int changes = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
+  SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, changes);
+  if (device && have.samples > kMaxBufferFrames) {
+    // The device's own buffer is too long: let SDL feed it from buffers of the size we want.
+    SDL_CloseAudioDevice(device);
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+  }
+  if (!device) {
+    core_set_error("%s", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  g.audio = device;
+  *granted = {true, have.freq, have.samples};
+  SDL_PauseAudioDevice(device, 0);
+  return true;
+}
+
+void backend_audio_close(void) {
+  if (g.audio) SDL_CloseAudioDevice(g.audio);
+  g.audio = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+std::string backend_executable_dir(void) { return desktop_executable_dir(); }
+
+std::string backend_documents_dir(void) { return desktop_documents_dir(); }
+
+bool backend_decode_picture(const char* path, PlatPixels* out) { return decode_png_file(path, out); }
+
+bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
+  return decode_wav_file(path, rate, out);
+}

@@ -1,0 +1,71 @@
+// What the core's files share with each other: the platform objects, and each file's entry
+// points for the others. Not for backends (Backend.h) nor for the engine (Platform.h).
+//
+// Files: Loop.cpp (life cycle, loop, timers, clock, errors) | Views.cpp (window, views,
+// drawing, dirty tracking) | Touches.cpp (the touch stream) | Pictures.cpp | Audio.cpp
+// (players, device, offline render) | Paths.cpp (bundle and documents)
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Engine/Platform/Backend.h"
+
+static constexpr float kFrameWidth = 320;   // the application frame: a phone screen
+static constexpr float kFrameHeight = 460;  // less its status bar, in points
+
+struct PlatPicture {
+  PlatPixels pixels;
+  PlatTexture* texture = nullptr;  // made on first draw, once a window exists
+  float scale = 1;                 // pixels per point: 2 for a name@2x picture
+};
+
+struct PlatView {
+  PlatRect frame{};
+  PlatPicture* picture = nullptr;
+  bool has_background = false;
+  PlatColor background{};
+  PlatView* parent = nullptr;
+  std::vector<PlatView*> subviews;
+  PlatTouchFn touch_fn = nullptr;
+  void* touch_ctx = nullptr;
+};
+
+struct PlatWindow {
+  std::vector<PlatView*> subviews;
+  bool visible = false;
+  uint64_t presents = 0;
+};
+
+// Where the frame lies in a surface of some size: points to surface units and back.
+struct Letterbox {
+  float scale, x, y;
+};
+
+// Loop.cpp
+bool loop_started(void);
+
+// Views.cpp
+bool views_have_window(void);
+float views_window_scale(void);                       // 1 without a window
+Letterbox views_letterbox(float width, float height);
+PlatPoint views_window_to_points(float x, float y);   // window units to frame points
+PlatView* views_touch_target(PlatPoint point);        // topmost window subview with a handler
+void views_present_if_dirty(void);
+void views_stop(void);
+
+// Pictures.cpp
+PlatTexture* pictures_texture(PlatPicture* picture);  // made now if there is none yet
+void pictures_stop(void);
+
+// Touches.cpp
+void touches_stop(void);
+
+// Audio.cpp
+void audio_start(bool open_device);
+void audio_stop(void);
+
+// Paths.cpp
+void paths_start(const char* bundle_dir);  // nullptr: the executable's folder
+void paths_stop(void);
+std::string paths_in_bundle(const char* name);  // the full path of a bundle-relative name

@@ -1,0 +1,249 @@
+// The decoders: files opened safely, PNG through libspng with its limits set before the header
+// is read, WAV through libsndfile, mixed down to stereo and resampled by libsamplerate in
+// blocks, so that no more is ever allocated than the converted clip itself.
+//
+// Index: files | PNG | WAV: downmix, conversion, entry points
+#include "Engine/Platform/Decode.h"
+
+#include <fcntl.h>
+#include <samplerate.h>
+#include <sndfile.h>
+#include <spng.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+// A read-only descriptor of a regular file no bigger than max_bytes, or -1. Opened without
+// blocking, so that a FIFO in its place cannot hold the program up before it is refused.
+static int open_regular(const char* path, uint64_t max_bytes) {
+  if (!path) return -1;
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > max_bytes) {
+    close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// ---------------------------------------------------------------------------------------------
+// PNG
+
+static constexpr size_t kMaxPngChunkBytes = 1u << 20;   // a text or profile chunk we never use
+static constexpr size_t kMaxPngCacheBytes = 4u << 20;   // all such chunks together
+
+struct SpngFree {
+  void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+using Spng = std::unique_ptr<spng_ctx, SpngFree>;
+
+static bool decode_png_from(spng_ctx* ctx, PlatPixels* out) {
+  *out = PlatPixels{};
+  spng_set_image_limits(ctx, kMaxPictureSide, kMaxPictureSide);
+  spng_set_chunk_limits(ctx, kMaxPngChunkBytes, kMaxPngCacheBytes);
+  spng_ihdr ihdr{};
+  size_t bytes = 0;
+  if (spng_get_ihdr(ctx, &ihdr) != 0 || spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &bytes) != 0)
+    return false;
+  out->rgba.resize(bytes);  // at most kMaxPictureSide squared, four bytes each
+  if (spng_decode_image(ctx, out->rgba.data(), bytes, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0) {
+    *out = PlatPixels{};
+    return false;
+  }
+  out->width = static_cast<int>(ihdr.width);
+  out->height = static_cast<int>(ihdr.height);
+  return true;
+}
+
+bool decode_png(const uint8_t* data, size_t size, PlatPixels* out) {
+  *out = PlatPixels{};
+  Spng ctx(spng_ctx_new(0));
+  if (!ctx || !data || spng_set_png_buffer(ctx.get(), data, size) != 0) return false;
+  return decode_png_from(ctx.get(), out);
+}
+
+bool decode_png_file(const char* path, PlatPixels* out) {
+  *out = PlatPixels{};
+  int fd = open_regular(path, kMaxPictureFileBytes);
+  if (fd < 0) return false;
+  FILE* file = fdopen(fd, "rb");
+  if (!file) {
+    close(fd);
+    return false;
+  }
+  Spng ctx(spng_ctx_new(0));
+  bool ok = ctx && spng_set_png_file(ctx.get(), file) == 0 && decode_png_from(ctx.get(), out);
+  ctx.reset();  // before the file it reads
+  fclose(file);
+  return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// WAV: downmix
+
+// How much of each channel, in a WAV file's own channel order (front left, front right,
+// centre, low frequency, back left, back right, side left, side right), goes to each side.
+static constexpr float kToLeft[kMaxClipChannels] = {1, 0, 0.7071f, 0, 0.7071f, 0, 0.7071f, 0};
+static constexpr float kToRight[kMaxClipChannels] = {0, 1, 0.7071f, 0, 0, 0.7071f, 0, 0.7071f};
+
+// One frame of `channels` samples to a left and right pair. Mono goes to both sides; more
+// channels are weighed as above and scaled so that full scale everywhere stays full scale.
+static void downmix(const float* in, int channels, float* left, float* right) {
+  if (channels == 1) {
+    *left = *right = in[0];
+    return;
+  }
+  float l = 0, r = 0, lw = 0, rw = 0;
+  for (int c = 0; c < channels; c++) {
+    l += in[c] * kToLeft[c];
+    r += in[c] * kToRight[c];
+    lw += kToLeft[c];
+    rw += kToRight[c];
+  }
+  *left = l / lw;
+  *right = r / rw;
+}
+
+static int16_t to_sample(float v) {
+  float scaled = std::nearbyint(v * 32768.0f);
+  return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
+// ---------------------------------------------------------------------------------------------
+// WAV: conversion
+
+static constexpr int kBlockFrames = 4096;  // read, mixed down and resampled at a time
+
+struct SndfileClose {
+  void operator()(SNDFILE* f) const { sf_close(f); }
+};
+struct ResamplerDelete {
+  void operator()(SRC_STATE* s) const { src_delete(s); }
+};
+
+// Appends converted frames to out, refusing to grow past the bound.
+static bool append(const float* stereo, long frames, size_t max_samples, PlatSamples* out) {
+  size_t at = out->stereo.size(), n = static_cast<size_t>(frames) * 2;
+  if (at + n > max_samples) return false;
+  out->stereo.resize(at + n);
+  int16_t* dst = out->stereo.data() + at;
+  for (size_t i = 0; i < n; i++) dst[i] = to_sample(stereo[i]);
+  return true;
+}
+
+static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, int rate, PlatSamples* out) {
+  int major = info.format & SF_FORMAT_TYPEMASK;
+  if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) return false;
+  if (info.channels < 1 || info.channels > kMaxClipChannels) return false;
+  if (info.samplerate < kMinClipRate || info.samplerate > kMaxClipRate) return false;
+  if (info.frames < 0 || rate <= 0) return false;
+  double ratio = static_cast<double>(rate) / info.samplerate;
+  // Every frame converted is four bytes; a little room for the resampler's rounding.
+  double expected = std::ceil(static_cast<double>(info.frames) * ratio) + 64;
+  size_t max_samples = static_cast<size_t>(kMaxClipBytes / sizeof(int16_t));
+  if (expected * 2 > static_cast<double>(max_samples)) return false;
+  out->stereo.reserve(static_cast<size_t>(expected) * 2);
+
+  std::unique_ptr<SRC_STATE, ResamplerDelete> resampler;
+  if (rate != info.samplerate) {
+    int error = 0;
+    resampler.reset(src_new(SRC_SINC_MEDIUM_QUALITY, 2, &error));
+    if (!resampler) return false;
+  }
+  std::vector<float> in(static_cast<size_t>(kBlockFrames) * info.channels);
+  std::vector<float> stereo(static_cast<size_t>(kBlockFrames) * 2);
+  std::vector<float> resampled(static_cast<size_t>(std::ceil(kBlockFrames * ratio) + 64) * 2);
+  bool end = false;
+  while (!end) {
+    sf_count_t got = sf_readf_float(file, in.data(), kBlockFrames);
+    end = got < kBlockFrames;
+    for (sf_count_t i = 0; i < got; i++)
+      downmix(&in[static_cast<size_t>(i) * info.channels], info.channels, &stereo[2 * i],
+              &stereo[2 * i + 1]);
+    if (!resampler) {
+      if (!append(stereo.data(), static_cast<long>(got), max_samples, out)) return false;
+      continue;
+    }
+    SRC_DATA step{};
+    step.data_in = stereo.data();
+    step.input_frames = static_cast<long>(got);
+    step.src_ratio = ratio;
+    step.end_of_input = end;
+    do {  // until this block is used up and, at the end, the resampler's tail is out
+      step.data_out = resampled.data();
+      step.output_frames = static_cast<long>(resampled.size() / 2);
+      if (src_process(resampler.get(), &step) != 0) return false;
+      if (!append(resampled.data(), step.output_frames_gen, max_samples, out)) return false;
+      step.data_in += step.input_frames_used * 2;
+      step.input_frames -= step.input_frames_used;
+    } while (step.input_frames > 0 || (end && step.output_frames_gen > 0));
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// WAV: entry points
+
+struct Memory {
+  const uint8_t* data;
+  sf_count_t size, position;
+};
+
+static sf_count_t memory_length(void* user) { return static_cast<Memory*>(user)->size; }
+
+static sf_count_t memory_seek(sf_count_t offset, int whence, void* user) {
+  Memory* m = static_cast<Memory*>(user);
+  sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->position : m->size;
+  sf_count_t to = base + offset;
+  if (to < 0 || to > m->size) return -1;
+  m->position = to;
+  return to;
+}
+
+static sf_count_t memory_read(void* dst, sf_count_t count, void* user) {
+  Memory* m = static_cast<Memory*>(user);
+  sf_count_t n = std::clamp<sf_count_t>(count, 0, m->size - m->position);
+  if (n > 0) std::copy(m->data + m->position, m->data + m->position + n, static_cast<uint8_t*>(dst));
+  m->position += n;
+  return n;
+}
+
+static sf_count_t memory_write(const void*, sf_count_t, void*) { return 0; }
+
+static sf_count_t memory_tell(void* user) { return static_cast<Memory*>(user)->position; }
+
+static bool decode_opened(SNDFILE* opened, const SF_INFO& info, int rate, PlatSamples* out) {
+  std::unique_ptr<SNDFILE, SndfileClose> file(opened);
+  if (!file) return false;
+  if (!decode_wav_from(file.get(), info, rate, out)) {
+    *out = PlatSamples{};
+    return false;
+  }
+  return true;
+}
+
+bool decode_wav(const uint8_t* data, size_t size, int rate, PlatSamples* out) {
+  *out = PlatSamples{};
+  if (!data || size > kMaxClipFileBytes) return false;
+  SF_VIRTUAL_IO io = {memory_length, memory_seek, memory_read, memory_write, memory_tell};
+  Memory memory{data, static_cast<sf_count_t>(size), 0};
+  SF_INFO info{};
+  return decode_opened(sf_open_virtual(&io, SFM_READ, &info, &memory), info, rate, out);
+}
+
+bool decode_wav_file(const char* path, int rate, PlatSamples* out) {
+  *out = PlatSamples{};
+  int fd = open_regular(path, kMaxClipFileBytes);
+  if (fd < 0) return false;
+  SF_INFO info{};
+  return decode_opened(sf_open_fd(fd, SFM_READ, &info, SF_TRUE), info, rate, out);
+}

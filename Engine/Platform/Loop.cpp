@@ -1,0 +1,134 @@
+// The core's life cycle and loop: start and stop in order, the application's start-up chain,
+// one pass of the loop (events, due timers, present), the timers and the clock they read,
+// and the one error line.
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Engine/Platform/Core.h"
+#include "Engine/Platform/FrameClock.h"
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+static constexpr int kMaxTimers = 8;
+
+struct LoopState {
+  bool started = false;
+  bool quit = false;
+  std::string error;
+  PlatClockSource clock = nullptr;
+  PlatFrameClock schedules[kMaxTimers];
+  PlatTimerFn fns[kMaxTimers] = {};
+  void* ctxs[kMaxTimers] = {};
+  int timers = 0;
+};
+
+static LoopState g;
+
+// ---------------------------------------------------------------------------------------------
+// Helpers
+
+static uint64_t system_now_ns() {
+  auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+}
+
+static void fire_due_timers() {
+  uint64_t now = plat_clock_now_ns();
+  for (int i = 0; i < g.timers; i++)
+    if (g.schedules[i].poll(now)) g.fns[i](g.ctxs[i]);
+}
+
+bool loop_started(void) { return g.started; }
+
+// ---------------------------------------------------------------------------------------------
+// Offered to backends
+
+void core_quit(void) { g.quit = true; }
+
+void core_set_error(const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  g.error = line;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Public: life cycle
+
+bool plat_init(const PlatConfig* config) {
+  if (g.started) return true;
+  if (!backend_init()) return false;
+  g.started = true;
+  paths_start(config ? config->bundle_dir : nullptr);
+  audio_start(!(config && config->offline_audio));
+  return true;
+}
+
+// Players and the device go first, so that no callback reads a freed clip; then the pictures,
+// whose textures belong to the window that the backend frees last.
+void plat_shutdown(void) {
+  if (!g.started) return;
+  audio_stop();
+  pictures_stop();
+  touches_stop();
+  views_stop();
+  backend_shutdown();
+  paths_stop();
+  g = LoopState{};
+}
+
+const char* plat_error(void) { return g.error.c_str(); }
+
+// ---------------------------------------------------------------------------------------------
+// Public: application loop
+
+int plat_application_main(int argc, char** argv, const PlatAppHooks* hooks) {
+  const char* name = argc > 0 && argv[0] ? argv[0] : "Soundboard";
+  if (const char* slash = strrchr(name, '/')) name = slash + 1;
+  if (!plat_init(nullptr)) {
+    fprintf(stderr, "%s: cannot open a window: %s\n", name, plat_error());
+    return 1;
+  }
+  hooks->load_main_interface();
+  if (!views_have_window()) {
+    fprintf(stderr, "%s: cannot open a window: %s\n", name, plat_error());
+    plat_shutdown();
+    return 1;
+  }
+  hooks->did_finish_launching();
+  if (backend_run_loop()) plat_shutdown();  // else the system goes on calling the loop
+  return 0;
+}
+
+bool plat_loop_step(bool may_wait) {
+  if (!g.started) return false;
+  int64_t wait = may_wait && !g.quit
+                     ? frame_clocks_wait_ns(g.schedules, g.timers, plat_clock_now_ns())
+                     : 0;
+  backend_pump_events(wait);
+  fire_due_timers();
+  views_present_if_dirty();
+  return !g.quit;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Public: clock and timers
+
+void plat_clock_set_source(PlatClockSource now_ns) { g.clock = now_ns; }
+
+uint64_t plat_clock_now_ns(void) { return g.clock ? g.clock() : system_now_ns(); }
+
+bool plat_timer_schedule(double interval_s, PlatTimerFn fn, void* ctx) {
+  if (g.timers >= kMaxTimers || !fn || !(interval_s > 0)) return false;
+  g.schedules[g.timers] = PlatFrameClock(plat_clock_now_ns(), interval_s);
+  g.fns[g.timers] = fn;
+  g.ctxs[g.timers] = ctx;
+  g.timers++;
+  return true;
+}

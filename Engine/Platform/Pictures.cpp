@@ -1,0 +1,50 @@
+// Pictures by bundle-relative name: the sharp "@2x" twin on windows that give a point two
+// pixels or more, sizes in points, and the backend's texture made on first draw. Decoding is
+// the backend's; every picture is kept until the platform stops.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Engine/Platform/Core.h"
+
+static std::vector<std::unique_ptr<PlatPicture>> g_pictures;
+
+// "name.png" to "name@2x.png": the twin sits beside the picture, before its extension.
+static std::string sharp_twin(const std::string& path) {
+  size_t dot = path.rfind('.'), slash = path.rfind('/');
+  std::string twin = path;
+  twin.insert(dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot
+                                                                                      : twin.size(),
+              "@2x");
+  return twin;
+}
+
+PlatTexture* pictures_texture(PlatPicture* picture) {
+  if (!picture->texture) picture->texture = backend_texture_create(&picture->pixels);
+  return picture->texture;
+}
+
+void pictures_stop(void) {
+  for (auto& picture : g_pictures)
+    if (picture->texture) backend_texture_destroy(picture->texture);
+  g_pictures.clear();
+}
+
+PlatPicture* plat_picture_named(const char* name) {
+  if (!loop_started() || !name || !*name) return nullptr;
+  std::string path = paths_in_bundle(name);
+  auto picture = std::make_unique<PlatPicture>();
+  // As on a phone with a sharp screen: twice the pixels, the same size in points.
+  if (views_window_scale() >= 2 && backend_decode_picture(sharp_twin(path).c_str(), &picture->pixels))
+    picture->scale = 2;
+  else if (!backend_decode_picture(path.c_str(), &picture->pixels))
+    return nullptr;
+  g_pictures.push_back(std::move(picture));
+  return g_pictures.back().get();
+}
+
+PlatSize plat_picture_size(const PlatPicture* picture) {
+  if (!picture) return {0, 0};
+  return {static_cast<float>(picture->pixels.width) / picture->scale,
+          static_cast<float>(picture->pixels.height) / picture->scale};
+}
