@@ -11,12 +11,18 @@ void DorvelAppDelegate::applicationDidFinishLaunching() {
   plat_window_make_key_and_visible(window_);
 }
 
+constinit static DorvelAppDelegate gDelegate;
+constinit static DorvelViewController gController;
+
 DorvelAppDelegate* DorvelLoadMainInterface() {
-  static DorvelAppDelegate delegate;
-  static DorvelViewController controller;
-  if (!delegate.window()) {
-    delegate.setWindow(plat_window_create());
-    delegate.setViewController(&controller);
+  if (!gDelegate.window()) {
+    gDelegate.setWindow(plat_window_create());
+    gDelegate.setViewController(&gController);
   }
-  return &delegate;
+  return &gDelegate;
+}
+
+void DorvelReset() {
+  gDelegate = DorvelAppDelegate{};
+  gController = DorvelViewController{};
 }

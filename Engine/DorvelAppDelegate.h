@@ -24,3 +24,4 @@ class DorvelAppDelegate {
 // window, then its view controller, and connects them. Returns the delegate; the same one on
 // every call.
 DorvelAppDelegate* DorvelLoadMainInterface();
+void DorvelReset();  // forgets the delegate, window and controller made above

@@ -6,6 +6,8 @@
 
 constinit CSound Sound;
 
+void SoundReset() { Sound = CSound{}; }
+
 int CSound::Add(const char* name) {
   int n = count;
   if (n > kLastHandle) return 0;

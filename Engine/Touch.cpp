@@ -15,6 +15,14 @@ constinit int SysViewTouch[kTableSlots] = {};
 constinit CButton Button[kTableSlots] = {};
 constinit int ButtonLen = 1;
 
+void TouchReset() {
+  Touch = CTouch{};
+  TouchLen = 1;
+  for (int& link : SysViewTouch) link = 0;
+  for (CButton& button : Button) button = CButton{};
+  ButtonLen = 1;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Helpers
 

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Engine/DorvelAppDelegate.h"
 #include "Engine/DorvelViewController.h"
+#include "Engine/Sound.h"
 #include "Engine/Touch.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -23,6 +25,23 @@ constinit char PathApp[kPathBytes] = {};
 constinit char PathDoc[kPathBytes] = {};
 
 static constexpr PlatColor kBlack = {0, 0, 0, 255};
+
+void WinReset() {
+  delete Win.view;
+  Win = CWin{};
+  SysImageLen = 1;
+  SysViewLen = 1;
+  FrameSeed = 0;
+  PathApp[0] = '\0';
+  PathDoc[0] = '\0';
+}
+
+void EngineReset() {
+  WinReset();
+  TouchReset();
+  SoundReset();
+  DorvelReset();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
