@@ -1,7 +1,5 @@
 // The sound table and what it plays: handles and failures, then the mixed output itself,
 // pulled offline frame by frame.
-#include <SDL.h>
-
 #include <string>
 #include <vector>
 
@@ -125,36 +123,4 @@ TEST_F(SoundTest, ClipsAreConvertedToTheMixersRateAndChannelsWhenAdded) {
   EXPECT_NEAR(sounding, 4800, 48);  // 0.1 s long at the new rate
   SoundPlay(SoundAdd("Empty.wav"));  // a clip of no samples plays nothing, harmlessly
   EXPECT_TRUE(Silent(Render(10)));
-}
-
-// The device, not the offline mixer: what SDL's dummy driver grants, and what happens when
-// there is no device at all.
-using AudioDeviceTest = SoundTest;
-
-TEST_F(AudioDeviceTest, TheDeviceOpensAt48kHzWithAShortBuffer) {
-  plat_shutdown();
-  PlatConfig config{FixtureBundle().c_str(), false};
-  ASSERT_TRUE(plat_init(&config));
-  PlatAudioInfo info = plat_audio_info();
-  EXPECT_TRUE(info.device_open);
-  EXPECT_EQ(info.rate, 48000);
-  EXPECT_EQ(info.buffer_frames, 256);
-}
-
-TEST_F(AudioDeviceTest, WithoutADeviceTheProgramSaysSoOnceAndTheTableStillWorks) {
-  plat_shutdown();
-  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-  PlatConfig config{FixtureBundle().c_str(), false};
-  testing::internal::CaptureStderr();
-  bool started = plat_init(&config);
-  std::string said = testing::internal::GetCapturedStderr();
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  ASSERT_TRUE(started);
-  EXPECT_FALSE(plat_audio_info().device_open);
-  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-  EXPECT_NE(said.find("No audio device"), std::string::npos);
-  FileGetAppPath(PathApp);
-  EXPECT_EQ(SoundAdd("Ramp.wav"), 1);
-  EXPECT_EQ(SoundAdd("Missing.wav"), 0);
-  EXPECT_EQ(SoundPlay(1), 1);
 }

@@ -5,11 +5,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "Engine/Platform/FrameClock.h"
-#include "Engine/Sound.h"
-#include "Engine/Touch.h"
 #include "Tools/Media/Media.h"
 
 const FixturePicture kReservedFixture = {"Images/EmptyRed.png", 10, 8, 255, 0, 0};
@@ -17,6 +16,7 @@ const FixturePicture kGreen = {"Green.png", 40, 30, 0, 200, 0};
 const FixturePicture kBlue = {"Blue.png", 25, 15, 0, 0, 230};
 const FixturePicture kButtonUp = {"Btn1.png", 30, 20, 200, 200, 0};
 const FixturePicture kButtonDown = {"Btn2.png", 34, 24, 0, 200, 200};
+const FixturePicture kGreenSharp = {"Green@2x.png", 80, 60, 0, 120, 0};
 
 static const FixturePicture kFixturePictures[] = {
     kReservedFixture,
@@ -26,6 +26,7 @@ static const FixturePicture kFixturePictures[] = {
     {"Case.png", 6, 6, 20, 20, 20},
     kButtonUp,
     kButtonDown,
+    kGreenSharp,
 };
 
 uint64_t EngineTest::now_ns = 0;
@@ -79,32 +80,42 @@ static std::string MakeFixtureBundle() {
   return bundle;
 }
 
+// Made on first use and removed when the process ends, with whatever tests added to it.
+struct TemporaryBundle {
+  std::string path = MakeFixtureBundle();
+  ~TemporaryBundle() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+};
+
 const std::string& FixtureBundle() {
-  static const std::string bundle = MakeFixtureBundle();
-  return bundle;
+  static const TemporaryBundle bundle;
+  return bundle.path;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  const char* old = getenv(name);
+  had_ = old != nullptr;
+  if (old) old_ = old;
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    setenv(name_.c_str(), old_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
 }
 
 std::string BundleFile(const std::string& name) { return FixtureBundle() + "/" + name; }
 
-void ResetEngineState() {
-  delete Win.view;
-  Win = CWin{};
-  SysImageLen = 1;
-  SysViewLen = 1;
-  FrameSeed = 0;
-  PathApp[0] = '\0';
-  PathDoc[0] = '\0';
-  Touch = CTouch{};
-  TouchLen = 1;
-  for (int& link : SysViewTouch) link = 0;
-  for (CButton& button : Button) button = CButton{};
-  ButtonLen = 1;
-  Sound = CSound{};
-}
-
 void EngineTest::SetUp() {
   ASSERT_FALSE(FixtureBundle().empty());
-  ResetEngineState();
+  EngineReset();
   RestartPlatform();
   testing::internal::CaptureStdout();
 }
@@ -112,7 +123,7 @@ void EngineTest::SetUp() {
 void EngineTest::TearDown() {
   testing::internal::GetCapturedStdout();
   plat_shutdown();
-  ResetEngineState();
+  EngineReset();
 }
 
 void EngineTest::RestartPlatform(const char* bundle_dir) {
@@ -124,9 +135,10 @@ void EngineTest::RestartPlatform(const char* bundle_dir) {
   plat_clock_set_source(FakeClock);
 }
 
-void EngineTest::Start() {
+void EngineTest::Start(int width, int height) {
   delegate_.setWindow(plat_window_create());
   ASSERT_NE(delegate_.window(), nullptr) << plat_error();
+  if (width) plat_window_set_size(delegate_.window(), width, height);
   delegate_.setViewController(&controller_);
   start_ns_ = now_ns;
   ticks_run_ = 0;
@@ -152,13 +164,14 @@ void EngineTest::RunTicks(int n) {
   for (int i = 0; i < n; i++) RunUntil(TickTime(++ticks_run_));
 }
 
-PlatColor EngineTest::PixelAt(float x, float y) {
+PlatColor EngineTest::PixelAt(float x, float y, PlatWindow* in) {
+  PlatWindow* window = in ? in : this->window();
   int w = 0, h = 0;
-  plat_window_read_pixels(window(), nullptr, 0, &w, &h);
+  plat_window_read_pixels(window, nullptr, 0, &w, &h);
   std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-  if (!plat_window_read_pixels(window(), rgba.data(), rgba.size(), &w, &h)) return {0, 0, 0, 0};
+  if (!plat_window_read_pixels(window, rgba.data(), rgba.size(), &w, &h)) return {0, 0, 0, 0};
   // The centre of the point, in the letterboxed frame.
-  float scale = plat_window_scale(window());
+  float scale = plat_window_scale(window);
   PlatRect frame = plat_screen_application_frame();
   float ox = (w - frame.w * scale) / 2, oy = (h - frame.h * scale) / 2;
   int px = static_cast<int>(ox + (x + 0.5f) * scale), py = static_cast<int>(oy + (y + 0.5f) * scale);

@@ -24,6 +24,7 @@ extern const FixturePicture kGreen;            // "Green.png", 40 x 30
 extern const FixturePicture kBlue;             // "Blue.png", 25 x 15
 extern const FixturePicture kButtonUp;         // "Btn1.png", 30 x 20: button "Btn", normal
 extern const FixturePicture kButtonDown;       // "Btn2.png", 34 x 24: button "Btn", pressed
+extern const FixturePicture kGreenSharp;       // "Green@2x.png", 80 x 60, a darker green
 
 // Clips in the fixture bundle, all at 48 kHz unless named otherwise.
 constexpr int kRampFrames = 4800;   // "Ramp.wav", mono: sample i is i + 1
@@ -34,7 +35,7 @@ constexpr int16_t kSteadyRight = -3000;
 // "Stereo44.wav": 44.1 kHz stereo, 0.1 s of 5000; "Empty.wav": no samples;
 // "Broken.wav": not a WAV file.
 
-const std::string& FixtureBundle();  // made once per process, in a temporary folder
+const std::string& FixtureBundle();  // made once per process in a temporary folder, removed at exit
 std::string BundleFile(const std::string& name);
 
 class EngineTest : public testing::Test {
@@ -46,8 +47,9 @@ class EngineTest : public testing::Test {
   void TearDown() override;
 
   // Starts the engine as the host does: the delegate's launch loads the controller's view,
-  // which runs CWin::Init and so the application's AppMain, then shows the window.
-  void Start();
+  // which runs CWin::Init and so the application's AppMain, then shows the window. A size
+  // given is the window's, in pixels, from before the start.
+  void Start(int width = 0, int height = 0);
   // Restarts only the platform, for tests that change what it reads at start; nullptr: the
   // fixture's own bundle.
   void RestartPlatform(const char* bundle_dir = nullptr);
@@ -63,8 +65,9 @@ class EngineTest : public testing::Test {
   void RunTicks(int n);            // runs the loop through the next n ticks, one at a time
 
   PlatWindow* window() const { return delegate_.window(); }
-  // The colour drawn at a point of the application frame, read back from the renderer.
-  PlatColor PixelAt(float x, float y);
+  // The colour drawn at a point of the application frame, read back from the backend; of the
+  // fixture's window, or of another.
+  PlatColor PixelAt(float x, float y, PlatWindow* in = nullptr);
 
   DorvelAppDelegate delegate_;
   DorvelViewController controller_;
@@ -74,4 +77,15 @@ class EngineTest : public testing::Test {
   int ticks_run_ = 0;
 };
 
-void ResetEngineState();  // the engine's tables and counters as at process start
+// Sets (or, with nullptr, unsets) an environment variable for as long as it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_, old_;
+  bool had_ = false;
+};

@@ -1,0 +1,258 @@
+// What only the SDL backend does, through SDL itself: touches from its real event queue (the
+// mouse's left button and touchscreen fingers as one stream, one touch at a time, at any window
+// size), its window through its renderer, closing it, no display, and the audio device as SDL's
+// drivers open it.
+#include <SDL.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "Engine/Sound.h"
+#include "Engine/Touch.h"
+#include "Tests/Support/AppStub.h"
+#include "Tools/Media/Media.h"
+
+struct Event {
+  int event, x, y;
+  bool operator==(const Event& o) const { return event == o.event && x == o.x && y == o.y; }
+};
+
+static std::vector<Event> seen;
+
+static int Record(TouchData, int event, int x, int y) {
+  seen.push_back({event, x, y});
+  return 0;
+}
+
+class TouchDeliveryTest : public StubAppTest {
+ protected:
+  void SetUp() override {
+    StubAppTest::SetUp();
+    gAppMain = [] { TouchAdd(-1000, -1000, 3000, 3000, Record, 0); };  // everywhere
+    Start();
+    seen.clear();
+  }
+
+  static void Mouse(Uint32 type, int x, int y, Uint32 which = 0) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.which = which;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = x;
+    e.button.y = y;
+    SDL_PushEvent(&e);
+  }
+  static void MouseMotion(int x, int y, bool left_held) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.state = left_held ? SDL_BUTTON_LMASK : 0;
+    e.motion.x = x;
+    e.motion.y = y;
+    SDL_PushEvent(&e);
+  }
+  // x and y are window pixels; SDL gives fingers as fractions of the window.
+  void Finger(Uint32 type, SDL_FingerID finger, float x, float y,
+              SDL_TouchID device = 7) {
+    int w = 0, h = 0;
+    plat_window_read_pixels(window(), nullptr, 0, &w, &h);
+    SDL_Event e{};
+    e.type = type;
+    e.tfinger.touchId = device;
+    e.tfinger.fingerId = finger;
+    e.tfinger.x = x / w;
+    e.tfinger.y = y / h;
+    SDL_PushEvent(&e);
+  }
+  void Deliver() { plat_loop_step(false); }
+};
+
+TEST_F(TouchDeliveryTest, AtScaleTwoAClickMapsToTheSamePoints) {
+  plat_window_set_size(window(), 640, 920);
+  Mouse(SDL_MOUSEBUTTONDOWN, 61, 503);
+  MouseMotion(100, 101, true);
+  Mouse(SDL_MOUSEBUTTONUP, 63, 505);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 30, 251}, {kTouchMove, 50, 50},
+                                      {kTouchUp, 31, 252}}));
+}
+
+TEST_F(TouchDeliveryTest, InALetterboxedWindowPointsAreCountedFromTheFramesCorner) {
+  plat_window_set_size(window(), 1000, 920);  // scale 2, bars of 180 pixels left and right
+  Mouse(SDL_MOUSEBUTTONDOWN, 180 + 61, 503);
+  Mouse(SDL_MOUSEBUTTONUP, 180 + 61, 503);
+  Mouse(SDL_MOUSEBUTTONDOWN, 100, 503);  // on a bar: outside the window's view, no touch
+  Mouse(SDL_MOUSEBUTTONUP, 100, 503);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 30, 251}, {kTouchUp, 30, 251}}));
+}
+
+TEST_F(TouchDeliveryTest, FingersMapLikeTheMouse) {
+  plat_window_set_size(window(), 640, 920);
+  Finger(SDL_FINGERDOWN, 1, 61, 503);
+  Finger(SDL_FINGERMOTION, 1, 81, 523);
+  Finger(SDL_FINGERUP, 1, 81, 523);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 30, 251}, {kTouchMove, 40, 261},
+                                      {kTouchUp, 40, 261}}));
+}
+
+// SDL posts the copy it makes of a touch just before the touch itself.
+TEST_F(TouchDeliveryTest, EventsThatSDLMadeFromAnotherSourceNeverPressTwice) {
+  Mouse(SDL_MOUSEBUTTONDOWN, 10, 10, SDL_TOUCH_MOUSEID);  // a finger, as a mouse
+  Finger(SDL_FINGERDOWN, 1, 10, 10);
+  Mouse(SDL_MOUSEBUTTONUP, 10, 10, SDL_TOUCH_MOUSEID);
+  Finger(SDL_FINGERMOTION, 1, 11, 11);
+  Finger(SDL_FINGERUP, 1, 11, 11);
+  Finger(SDL_FINGERDOWN, 0, 20, 20, SDL_MOUSE_TOUCHID);  // a click, as a finger
+  Mouse(SDL_MOUSEBUTTONDOWN, 20, 20);
+  Finger(SDL_FINGERUP, 0, 20, 20, SDL_MOUSE_TOUCHID);
+  MouseMotion(21, 21, true);
+  Mouse(SDL_MOUSEBUTTONUP, 21, 21);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchMove, 11, 11},
+                                      {kTouchUp, 11, 11}, {kTouchDown, 20, 20},
+                                      {kTouchMove, 21, 21}, {kTouchUp, 21, 21}}));
+}
+
+TEST_F(TouchDeliveryTest, WhileOneTouchIsDownEveryOtherFingerAndTheMouseAreIgnored) {
+  Finger(SDL_FINGERDOWN, 1, 10, 10);
+  Finger(SDL_FINGERDOWN, 2, 50, 50);
+  Finger(SDL_FINGERMOTION, 2, 60, 60);
+  Mouse(SDL_MOUSEBUTTONDOWN, 70, 70);
+  Mouse(SDL_MOUSEBUTTONUP, 70, 70);
+  Finger(SDL_FINGERUP, 2, 60, 60);
+  Finger(SDL_FINGERMOTION, 1, 12, 12);
+  Finger(SDL_FINGERUP, 1, 12, 12);
+  Finger(SDL_FINGERUP, 2, 60, 60);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchMove, 12, 12},
+                                      {kTouchUp, 12, 12}}));
+}
+
+TEST_F(TouchDeliveryTest, HoveringAndOtherButtonsAreNotTouches) {
+  MouseMotion(10, 10, false);
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.button = SDL_BUTTON_RIGHT;
+  SDL_PushEvent(&e);
+  MouseMotion(20, 20, false);
+  Deliver();
+  EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(TouchDeliveryTest, AReleaseOutsideTheWindowStillEndsTheTouch) {
+  Mouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+  MouseMotion(-30, 10, true);
+  Mouse(SDL_MOUSEBUTTONUP, -30, 2000);
+  Mouse(SDL_MOUSEBUTTONDOWN, 15, 15);  // the stream is free again
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchMove, -30, 10},
+                                      {kTouchUp, -30, 2000}, {kTouchDown, 15, 15}}));
+}
+
+TEST_F(TouchDeliveryTest, AReleaseThatNeverArrivedEndsTheTouchAtTheNextMove) {
+  Mouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+  MouseMotion(40, 40, false);  // the button is up: its release was lost
+  MouseMotion(50, 50, false);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchUp, 40, 40}}));
+}
+
+TEST_F(TouchDeliveryTest, AnInjectedTouchTakesTheSamePathAsARealOne) {
+  plat_touch_inject(kPlatTouchBegan, {30.6f, 251.2f});
+  Mouse(SDL_MOUSEBUTTONDOWN, 70, 70);  // ignored: the injected touch holds the stream
+  Deliver();
+  plat_touch_inject(kPlatTouchEnded, {31.9f, 252.5f});
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 30, 251}, {kTouchUp, 31, 252}}));
+}
+
+using SDLWindowTest = StubAppTest;
+
+TEST_F(SDLWindowTest, ClosingTheWindowEndsTheLoop) {
+  Start();
+  EXPECT_TRUE(plat_loop_step(false));
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&close);
+  EXPECT_FALSE(plat_loop_step(false));
+}
+
+// Row y of the window as SDL's renderer drew it.
+static std::vector<PlatColor> WindowRow(PlatWindow* window, int y) {
+  int w = 0, h = 0;
+  plat_window_read_pixels(window, nullptr, 0, &w, &h);
+  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
+  std::vector<PlatColor> row;
+  if (!plat_window_read_pixels(window, rgba.data(), rgba.size(), &w, &h) || y >= h) return row;
+  for (int x = 0; x < w; x++) {
+    const uint8_t* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+    row.push_back({p[0], p[1], p[2], p[3]});
+  }
+  return row;
+}
+
+TEST_F(SDLWindowTest, SDLsRendererKeepsPicturesSharpAtWholeScalesAndSmoothsThemBetween) {
+  const uint8_t halves[] = {255, 0, 0, 255, 0, 0, 255, 255};  // one red pixel, one blue
+  ASSERT_TRUE(WritePng(BundleFile("Halves.png").c_str(), 2, 1, halves));
+  gAppMain = [] { ViewSetSize(ViewAdd(ImageAdd("Halves.png"), 40, 40), 40, 20); };
+  Start();
+  // Across the picture, at the middle of its height: is any pixel a mix of red and blue?
+  auto mixed = [this](float scale) {
+    std::vector<PlatColor> row = WindowRow(window(), static_cast<int>(50 * scale));
+    return std::any_of(row.begin(), row.end(), [](PlatColor c) { return c.r && c.b; });
+  };
+  plat_window_set_size(window(), 640, 920);
+  EXPECT_FALSE(mixed(2));
+  plat_window_set_size(window(), 800, 1150);  // 2.5 pixels a point
+  EXPECT_TRUE(mixed(2.5f));
+}
+
+TEST(NoDisplayTest, TheProgramSaysInOneLineThatItCannotOpenAWindowAndFails) {
+  ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+  ScopedEnv display("DISPLAY", nullptr);
+  ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+  static bool launched = false;
+  PlatAppHooks hooks = {[] { launched = true; }, [] { launched = true; }};
+  char name[] = "/some/where/Soundboard";
+  char* argv[] = {name, nullptr};
+  testing::internal::CaptureStderr();
+  int status = plat_application_main(1, argv, &hooks);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(status, 0);
+  EXPECT_FALSE(launched);
+  EXPECT_NE(said.find("Soundboard: cannot open a window: "), std::string::npos) << said;
+}
+
+// The device, not the offline mixer: what SDL's dummy driver grants, and what happens when
+// there is no device at all.
+class AudioDeviceTest : public StubAppTest {};
+
+TEST_F(AudioDeviceTest, TheDeviceOpensAt48kHzWithAShortBuffer) {
+  plat_shutdown();
+  PlatConfig config{FixtureBundle().c_str(), false};
+  ASSERT_TRUE(plat_init(&config));
+  PlatAudioInfo info = plat_audio_info();
+  EXPECT_TRUE(info.device_open);
+  EXPECT_EQ(info.rate, 48000);
+  EXPECT_EQ(info.buffer_frames, 256);
+}
+
+TEST_F(AudioDeviceTest, WithoutADeviceTheProgramSaysSoOnceAndTheTableStillWorks) {
+  plat_shutdown();
+  ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+  PlatConfig config{FixtureBundle().c_str(), false};
+  testing::internal::CaptureStderr();
+  bool started = plat_init(&config);
+  std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(started);
+  EXPECT_FALSE(plat_audio_info().device_open);
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find("No audio device"), std::string::npos);
+  FileGetAppPath(PathApp);
+  EXPECT_EQ(SoundAdd("Ramp.wav"), 1);
+  EXPECT_EQ(SoundAdd("Missing.wav"), 0);
+  EXPECT_EQ(SoundPlay(1), 1);
+}
