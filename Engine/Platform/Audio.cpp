@@ -56,9 +56,10 @@ void audio_stop(void) {
 // Public
 
 PlatPlayer* plat_player_create(const char* path) {
-  if (!loop_started() || !path) return nullptr;
+  if (!loop_started()) return nullptr;
+  std::string file = paths_in_bundle(path);
   auto player = std::make_unique<PlatPlayer>();
-  if (!backend_decode_clip(path, g.info.rate, &player->clip)) return nullptr;
+  if (file.empty() || !backend_decode_clip(file.c_str(), g.info.rate, &player->clip)) return nullptr;
   const std::vector<int16_t>& samples = player->clip.stereo;
   uint32_t frames = static_cast<uint32_t>(samples.size() / PlatMixer::kChannels);
   player->voice = g_mixer.add_voice(samples.data(), frames);

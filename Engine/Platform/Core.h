@@ -68,4 +68,6 @@ void audio_stop(void);
 // Paths.cpp
 void paths_start(const char* bundle_dir);  // nullptr: the executable's folder
 void paths_stop(void);
-std::string paths_in_bundle(const char* name);  // the full path of a bundle-relative name
+// The real path of a file inside the bundle, named relative to it or in full; "" for a file
+// that is missing or lies outside it.
+std::string paths_in_bundle(const char* path);

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 // ---------------------------------------------------------------------------------------------
 // Files
@@ -54,7 +55,11 @@ static bool decode_png_from(spng_ctx* ctx, PlatPixels* out) {
   size_t bytes = 0;
   if (spng_get_ihdr(ctx, &ihdr) != 0 || spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &bytes) != 0)
     return false;
-  out->rgba.resize(bytes);  // at most kMaxPictureSide squared, four bytes each
+  try {
+    out->rgba.resize(bytes);  // at most kMaxPictureSide squared, four bytes each
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (spng_decode_image(ctx, out->rgba.data(), bytes, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0) {
     *out = PlatPixels{};
     return false;
@@ -114,6 +119,7 @@ static void downmix(const float* in, int channels, float* left, float* right) {
 }
 
 static int16_t to_sample(float v) {
+  if (std::isnan(v)) return 0;  // a float file can hold anything, NaN included
   float scaled = std::nearbyint(v * 32768.0f);
   return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
 }
@@ -224,11 +230,14 @@ static sf_count_t memory_tell(void* user) { return static_cast<Memory*>(user)->p
 static bool decode_opened(SNDFILE* opened, const SF_INFO& info, int rate, PlatSamples* out) {
   std::unique_ptr<SNDFILE, SndfileClose> file(opened);
   if (!file) return false;
-  if (!decode_wav_from(file.get(), info, rate, out)) {
-    *out = PlatSamples{};
-    return false;
+  bool ok = false;
+  try {  // within the bounds an allocation should not fail, but if it does it is a failed load
+    ok = decode_wav_from(file.get(), info, rate, out);
+  } catch (const std::bad_alloc&) {
+    ok = false;
   }
-  return true;
+  if (!ok) *out = PlatSamples{};
+  return ok;
 }
 
 bool decode_wav(const uint8_t* data, size_t size, int rate, PlatSamples* out) {

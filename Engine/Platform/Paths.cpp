@@ -1,5 +1,9 @@
 // The two directories the engine is given: the bundle its pictures and clips come from, and the
-// user's documents. Both kept without a trailing "/", as the engine adds its own.
+// user's documents. Both kept without a trailing "/", as the engine adds its own. No picture or
+// clip is read from anywhere but the bundle: every path is resolved, links and ".." included,
+// and refused unless it ends up inside the bundle's own folder.
+#include <climits>
+#include <cstdlib>
 #include <string>
 
 #include "Engine/Platform/Core.h"
@@ -7,6 +11,7 @@
 struct PathsState {
   std::string bundle;
   std::string documents;
+  std::string real_bundle;  // the bundle with every link resolved; empty if it does not exist
 };
 
 static PathsState g;
@@ -16,14 +21,28 @@ static std::string without_trailing_slashes(std::string path) {
   return path;
 }
 
+static std::string resolved(const std::string& path) {
+  char real[PATH_MAX];
+  return realpath(path.c_str(), real) ? std::string(real) : std::string();
+}
+
 void paths_start(const char* bundle_dir) {
   g.bundle = without_trailing_slashes(bundle_dir ? std::string(bundle_dir) : backend_executable_dir());
   g.documents = without_trailing_slashes(backend_documents_dir());
+  g.real_bundle = resolved(g.bundle.empty() ? "/" : g.bundle);
 }
 
 void paths_stop(void) { g = PathsState{}; }
 
-std::string paths_in_bundle(const char* name) { return g.bundle + "/" + name; }
+std::string paths_in_bundle(const char* path) {
+  if (!path || !*path || g.real_bundle.empty()) return "";
+  std::string full = path[0] == '/' ? std::string(path) : g.bundle + "/" + path;
+  std::string real = resolved(full);
+  const std::string& root = g.real_bundle;
+  bool inside = real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
+                (root == "/" || real[root.size()] == '/');
+  return inside ? real : "";
+}
 
 const char* plat_bundle_path(void) { return g.bundle.c_str(); }
 

@@ -32,12 +32,13 @@ void pictures_stop(void) {
 
 PlatPicture* plat_picture_named(const char* name) {
   if (!loop_started() || !name || !*name) return nullptr;
-  std::string path = paths_in_bundle(name);
   auto picture = std::make_unique<PlatPicture>();
   // As on a phone with a sharp screen: twice the pixels, the same size in points.
-  if (views_window_scale() >= 2 && backend_decode_picture(sharp_twin(path).c_str(), &picture->pixels))
+  std::string twin = views_window_scale() >= 2 ? paths_in_bundle(sharp_twin(name).c_str()) : "";
+  std::string path = paths_in_bundle(name);
+  if (!twin.empty() && backend_decode_picture(twin.c_str(), &picture->pixels))
     picture->scale = 2;
-  else if (!backend_decode_picture(path.c_str(), &picture->pixels))
+  else if (path.empty() || !backend_decode_picture(path.c_str(), &picture->pixels))
     return nullptr;
   g_pictures.push_back(std::move(picture));
   return g_pictures.back().get();

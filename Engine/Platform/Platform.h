@@ -82,7 +82,7 @@ float plat_window_scale(const PlatWindow* window);  // window pixels per point
 // Pictures
 
 // The picture at a file name relative to the bundle directory, or nullptr when the file is
-// missing or not a readable picture. When the window shows a point with two pixels or more,
+// missing, not a PNG, too large, or lies outside the bundle. When the window shows a point with two pixels or more,
 // "name@2x.png" is taken instead of "name.png" if it exists: twice the pixels, the same size
 // in points. Pictures are decoded once and kept until plat_shutdown.
 PlatPicture* plat_picture_named(const char* name);
@@ -127,7 +127,9 @@ struct PlatAudioInfo {
   int buffer_frames;  // frames per device callback; 0 without a device
 };
 
-PlatPlayer* plat_player_create(const char* path);  // a WAV file; nullptr when unreadable
+// A WAV file in the bundle, named in full or relative to the bundle; nullptr when it is
+// unreadable or lies outside the bundle.
+PlatPlayer* plat_player_create(const char* path);
 void plat_player_stop(PlatPlayer* player);         // silent; keeps the position
 void plat_player_set_current_time(PlatPlayer* player, double seconds);
 void plat_player_play(PlatPlayer* player);         // from the position; from 0 s after its end

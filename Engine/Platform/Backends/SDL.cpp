@@ -35,6 +35,20 @@ static bool headless_video() {
   return driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy"));
 }
 
+// Whether SDL_VIDEODRIVER names the driver SDL started, as SDL reads it: a list separated by
+// commas, each compared without regard to case.
+static bool driver_was_asked_for(const char* driver) {
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  size_t length = strlen(driver);
+  for (const char* item = asked; item && *item;) {
+    const char* end = strchr(item, ',');
+    size_t n = end ? static_cast<size_t>(end - item) : strlen(item);
+    if (n == length && SDL_strncasecmp(item, driver, n) == 0) return true;
+    item = end ? end + 1 : nullptr;
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Life cycle
 
@@ -46,8 +60,7 @@ bool backend_init(void) {
   }
   // SDL falls back to its headless drivers when there is no display; run headless only when
   // they were asked for by name, so that a missing display is reported, not hidden.
-  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-  if (headless_video() && !(asked && !strcmp(asked, SDL_GetCurrentVideoDriver()))) {
+  if (headless_video() && !driver_was_asked_for(SDL_GetCurrentVideoDriver())) {
     core_set_error("no display (set SDL_VIDEODRIVER=offscreen to run without one)");
     SDL_Quit();
     return false;
