@@ -1,9 +1,11 @@
-// PNG through SDL_image's encoder; WAV written by hand (a RIFF header and the samples).
+// PNG through SDL_image's encoder; WAV written by hand: a RIFF header, the samples, and the
+// header again once their length is known.
 #include "Tools/Media/Media.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdio>
 
 bool WritePng(const char* path, int width, int height, const uint8_t* rgba) {
@@ -25,10 +27,10 @@ static void Put32(FILE* f, uint32_t v) {
   Put16(f, static_cast<uint16_t>(v >> 16));
 }
 
-bool WriteWav(const char* path, int rate, int channels, const int16_t* samples, size_t frames) {
-  FILE* f = fopen(path, "wb");
-  if (!f) return false;
-  uint32_t data_bytes = static_cast<uint32_t>(frames * channels * 2);
+// A RIFF chunk's size is 32 bits: what the header can say, data included.
+static constexpr uint64_t kMaxWavDataBytes = 0xffffffffull - 36;
+
+static void PutHeader(FILE* f, int rate, int channels, uint32_t data_bytes) {
   fwrite("RIFF", 1, 4, f);
   Put32(f, 36 + data_bytes);
   fwrite("WAVEfmt ", 1, 8, f);
@@ -41,6 +43,58 @@ bool WriteWav(const char* path, int rate, int channels, const int16_t* samples, 
   Put16(f, 16);
   fwrite("data", 1, 4, f);
   Put32(f, data_bytes);
-  for (size_t i = 0; i < frames * channels; i++) Put16(f, static_cast<uint16_t>(samples[i]));
-  return fclose(f) == 0;
+}
+
+WavWriter::~WavWriter() { Close(); }
+
+bool WavWriter::Open(const char* path, int rate, int channels) {
+  Close();
+  file_ = fopen(path, "wb");
+  if (!file_) return false;
+  channels_ = channels;
+  data_bytes_ = 0;
+  failed_ = false;
+  PutHeader(file_, rate, channels, 0);  // the sizes are written again at the end
+  header_rate_ = rate;
+  return !ferror(file_);
+}
+
+bool WavWriter::Write(const int16_t* samples, size_t frames) {
+  if (!file_ || failed_) return false;
+  size_t count = frames * channels_;
+  if (data_bytes_ + count * 2 > kMaxWavDataBytes) {
+    failed_ = true;
+    return false;
+  }
+  uint8_t bytes[8192];  // little-endian, whatever the machine's order, a block at a time
+  for (size_t done = 0; done < count;) {
+    size_t n = std::min(count - done, sizeof bytes / 2);
+    for (size_t i = 0; i < n; i++) {
+      uint16_t v = static_cast<uint16_t>(samples[done + i]);
+      bytes[2 * i] = static_cast<uint8_t>(v);
+      bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    fwrite(bytes, 1, n * 2, file_);
+    done += n;
+  }
+  data_bytes_ += count * 2;
+  failed_ = ferror(file_) != 0;
+  return !failed_;
+}
+
+bool WavWriter::Close() {
+  if (!file_) return !failed_;
+  bool ok = !failed_ && fseek(file_, 0, SEEK_SET) == 0;
+  if (ok) PutHeader(file_, header_rate_, channels_, static_cast<uint32_t>(data_bytes_));
+  ok = !ferror(file_) && ok;
+  ok = fclose(file_) == 0 && ok;
+  file_ = nullptr;
+  failed_ = !ok;
+  return ok;
+}
+
+bool WriteWav(const char* path, int rate, int channels, const int16_t* samples, size_t frames) {
+  WavWriter wav;
+  return wav.Open(path, rate, channels) && (frames == 0 || wav.Write(samples, frames)) &&
+         wav.Close();
 }
