@@ -68,10 +68,30 @@ static void WriteText(const std::string& path, const char* text) {
   fclose(f);
 }
 
-static std::string MakeFixtureBundle() {
+// Every temporary folder a test made, removed when the process ends.
+struct TemporaryDirs {
+  std::vector<std::string> paths;
+  ~TemporaryDirs() {
+    std::error_code ignored;
+    for (const std::string& path : paths) std::filesystem::remove_all(path, ignored);
+  }
+};
+
+static TemporaryDirs& Temporaries() {
+  static TemporaryDirs dirs;
+  return dirs;
+}
+
+std::string TemporaryDir() {
   char dir[] = "/tmp/engine-test-XXXXXX";
   if (!mkdtemp(dir)) return "";
-  std::string bundle = dir;
+  Temporaries().paths.push_back(dir);
+  return dir;
+}
+
+static std::string MakeFixtureBundle() {
+  std::string bundle = TemporaryDir();
+  if (bundle.empty()) return "";
   mkdir((bundle + "/Images").c_str(), 0755);
   for (const FixturePicture& p : kFixturePictures) WriteFixturePicture(bundle, p);
   WriteFixtureClips(bundle);
@@ -80,18 +100,9 @@ static std::string MakeFixtureBundle() {
   return bundle;
 }
 
-// Made on first use and removed when the process ends, with whatever tests added to it.
-struct TemporaryBundle {
-  std::string path = MakeFixtureBundle();
-  ~TemporaryBundle() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-};
-
 const std::string& FixtureBundle() {
-  static const TemporaryBundle bundle;
-  return bundle.path;
+  static const std::string bundle = MakeFixtureBundle();
+  return bundle;
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
@@ -133,6 +144,14 @@ void EngineTest::RestartPlatform(const char* bundle_dir) {
   ASSERT_TRUE(plat_init(&config)) << plat_error();
   now_ns = 1000000000;  // a clock that does not start at zero
   plat_clock_set_source(FakeClock);
+}
+
+void EngineTest::Restart(const char* bundle_dir) {
+  plat_shutdown();
+  EngineReset();
+  delegate_ = DorvelAppDelegate{};
+  controller_ = DorvelViewController{};
+  RestartPlatform(bundle_dir);
 }
 
 void EngineTest::Start(int width, int height) {

@@ -35,7 +35,8 @@ constexpr int16_t kSteadyRight = -3000;
 // "Stereo44.wav": 44.1 kHz stereo, 0.1 s of 5000; "Empty.wav": no samples;
 // "Broken.wav": not a WAV file.
 
-const std::string& FixtureBundle();  // made once per process in a temporary folder, removed at exit
+std::string TemporaryDir();          // a new empty folder, removed when the process ends
+const std::string& FixtureBundle();  // made once per process in a temporary folder
 std::string BundleFile(const std::string& name);
 
 class EngineTest : public testing::Test {
@@ -53,6 +54,8 @@ class EngineTest : public testing::Test {
   // Restarts only the platform, for tests that change what it reads at start; nullptr: the
   // fixture's own bundle.
   void RestartPlatform(const char* bundle_dir = nullptr);
+  // Stops the engine and the platform and makes them as new, for a test that starts twice.
+  void Restart(const char* bundle_dir = nullptr);
   // The bundle the platform starts with; "" for the program's own, beside the executable.
   virtual std::string BundleDir() const { return FixtureBundle(); }
 

@@ -24,4 +24,10 @@ class SoundboardTest : public EngineTest {
     plat_audio_render(out.data(), frames);
     return out;
   }
+  // A clip of the bundle as its file holds it, read by SDL rather than by the platform, as
+  // mono samples at the mixer's rate (as the generator makes them all).
+  static std::vector<int16_t> ClipSamples(const char* file);
+  // True when the next frames of the mix are the clip's first ones, from its first sample,
+  // on both sides.
+  static bool HearsClipFromItsStart(const std::vector<int16_t>& clip, int frames = 2000);
 };

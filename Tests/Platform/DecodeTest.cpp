@@ -1,0 +1,113 @@
+// The shared decoders at their limits: the largest picture and the widest range of clips they
+// take, what lies just past them, files that are not files, and every input a fuzzer ever
+// broke them with.
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Engine/Platform/Decode.h"
+#include "Tests/Support/EngineTest.h"
+#include "Tools/Media/Media.h"
+
+namespace fs = std::filesystem;
+
+static std::vector<uint8_t> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A WAV file of `frames` frames, every channel holding `value` (as a fraction of full scale).
+static std::string WriteClip(const std::string& dir, int rate, int channels, int format,
+                             int frames, float value) {
+  std::string path = dir + "/clip-" + std::to_string(rate) + "-" + std::to_string(channels) + ".wav";
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!f) return "";
+  std::vector<float> samples(static_cast<size_t>(frames) * channels, value);
+  sf_writef_float(f, samples.data(), frames);
+  sf_close(f);
+  return path;
+}
+
+TEST(DecodeTest, APictureMayBe4096PixelsEitherWayAndNoMore) {
+  std::string dir = TemporaryDir();
+  std::vector<uint8_t> row(4097 * 4, 90);
+  PlatPixels pixels;
+  struct { int w, h; bool loads; } sizes[] = {{4096, 1, true}, {1, 4096, true}, {4097, 1, false},
+                                              {1, 4097, false}};
+  for (const auto& s : sizes) {
+    std::string path = dir + "/" + std::to_string(s.w) + "x" + std::to_string(s.h) + ".png";
+    ASSERT_TRUE(WritePng(path.c_str(), s.w, s.h, row.data()));
+    EXPECT_EQ(decode_png_file(path.c_str(), &pixels), s.loads) << path;
+    EXPECT_EQ(pixels.width, s.loads ? s.w : 0);
+    EXPECT_EQ(pixels.rgba.size(), s.loads ? row.size() - 4 : 0);
+  }
+}
+
+TEST(DecodeTest, ClipsFrom8To192kHzAndUpTo8ChannelsLoadAtTheMixersRateWithinFullScale) {
+  std::string dir = TemporaryDir();
+  PlatSamples clip;
+  std::string low = WriteClip(dir, kMinClipRate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 800, 0.5f);
+  ASSERT_TRUE(decode_wav_file(low.c_str(), 48000, &clip));
+  EXPECT_NEAR(static_cast<double>(clip.stereo.size()) / 2, 4800, 64);  // 0.1 s, now at 48 kHz
+  EXPECT_NEAR(clip.stereo[4800], 16384, 400);                        // in the middle: half scale
+  std::string high = WriteClip(dir, kMaxClipRate, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 19200, 0.5f);
+  ASSERT_TRUE(decode_wav_file(high.c_str(), 48000, &clip));
+  EXPECT_NEAR(static_cast<double>(clip.stereo.size()) / 2, 4800, 64);
+  // Eight channels at full scale mix down to full scale on both sides, not past it.
+  std::string eight = WriteClip(dir, 48000, kMaxClipChannels, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 100, 1.0f);
+  ASSERT_TRUE(decode_wav_file(eight.c_str(), 48000, &clip));
+  ASSERT_EQ(clip.stereo.size(), 200u);
+  EXPECT_EQ(clip.stereo[100], 32767);
+  EXPECT_EQ(clip.stereo[101], 32767);
+  // An AIFF file is refused whatever its name says.
+  std::string aiff = WriteClip(dir, 48000, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 100, 0.5f);
+  EXPECT_FALSE(decode_wav_file(aiff.c_str(), 48000, &clip));
+  EXPECT_TRUE(clip.stereo.empty());
+}
+
+TEST(DecodeTest, OnlyRegularFilesAreOpenedAndNothingBlocks) {
+  std::string dir = TemporaryDir();
+  ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0644), 0);  // opening it to read would wait forever
+  PlatPixels pixels;
+  PlatSamples clip;
+  for (const std::string& path : {dir + "/fifo", dir, std::string("/dev/zero")}) {
+    EXPECT_FALSE(decode_png_file(path.c_str(), &pixels)) << path;
+    EXPECT_FALSE(decode_wav_file(path.c_str(), 48000, &clip)) << path;
+  }
+  EXPECT_FALSE(decode_png_file(nullptr, &pixels));
+}
+
+// Under the sanitizers, an input that still broke a decoder would end this test.
+TEST(DecodeTest, EveryInputAFuzzerFoundIsRefusedOrDecodedWithinTheLimits) {
+  int inputs = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(FUZZ_REGRESSIONS) / "png")) {
+    std::vector<uint8_t> bytes = ReadFile(entry.path());
+    PlatPixels pixels;
+    bool ok = decode_png(bytes.data(), bytes.size(), &pixels);
+    EXPECT_EQ(pixels.rgba.size(), ok ? static_cast<size_t>(pixels.width) * pixels.height * 4 : 0);
+    EXPECT_LE(pixels.width, kMaxPictureSide);
+    inputs++;
+  }
+  for (const auto& entry : fs::directory_iterator(fs::path(FUZZ_REGRESSIONS) / "wav")) {
+    std::vector<uint8_t> bytes = ReadFile(entry.path());
+    if (bytes.empty()) continue;
+    static const int kRates[] = {48000, 44100, 22050, 96000};  // the fuzzer's first byte
+    PlatSamples clip;
+    bool ok = decode_wav(bytes.data() + 1, bytes.size() - 1, kRates[bytes[0] % 4], &clip);
+    if (!ok) {
+      EXPECT_TRUE(clip.stereo.empty());
+    }
+    EXPECT_LE(clip.stereo.size() * 2, kMaxClipBytes);
+    inputs++;
+  }
+  EXPECT_GT(inputs, 1);
+}
