@@ -26,6 +26,7 @@ struct PlatView {
   bool has_background = false;
   PlatColor background{};
   PlatView* parent = nullptr;
+  bool in_window = false;  // a window subview: it and everything under it can be seen
   std::vector<PlatView*> subviews;
   PlatTouchFn touch_fn = nullptr;
   void* touch_ctx = nullptr;
@@ -46,7 +47,16 @@ struct Letterbox {
 bool loop_started(void);
 
 // Views.cpp
+static constexpr int kMaxDamage = 16;  // rectangles kept apart before they are merged into one
+
+struct Damage {
+  bool all = true;  // the whole window: the first frame, a resize, an expose
+  PlatRect rects[kMaxDamage];  // in frame points, none overlapping or touching another
+  int count = 0;
+};
+
 bool views_have_window(void);
+const Damage& views_damage(void);  // what the next frame will draw again
 float views_window_scale(void);                       // 1 without a window
 Letterbox views_letterbox(float width, float height);
 PlatPoint views_window_to_points(float x, float y);   // window units to frame points

@@ -113,6 +113,7 @@ bool plat_loop_step(bool may_wait) {
                      : 0;
   backend_pump_events(wait);
   fire_due_timers();
+  backend_pump_events(0);  // what came in while the tick ran is handled before any drawing
   views_present_if_dirty();
   return !g.quit;
 }

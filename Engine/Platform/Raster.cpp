@@ -1,10 +1,18 @@
-// The compositor: which pixels a rectangle covers, and the blend of one pixel over another.
+// The compositor: which pixels a rectangle covers, how a picture is sampled there, and how one
+// pixel is blended over another.
+//
+// A pixel is covered when its centre lies inside the rectangle, so that two rectangles sharing
+// an edge never both draw a pixel and a rectangle covers the same pixels however it is split
+// into clips: a damaged part redrawn alone comes out exactly as in a whole redraw.
 #include "Engine/Platform/Raster.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
-// The pixels whose centres lie in [from, from + size), limited to [lo, hi).
+// ---------------------------------------------------------------------------------------------
+// Coverage and blending
+
 struct Span {
   int begin, end;
 };
@@ -15,49 +23,137 @@ static Span covered(float from, float size, int lo, int hi) {
   return {std::max(begin, lo), std::min(end, hi)};
 }
 
-static void blend(uint8_t* d, const uint8_t* s) {
-  unsigned a = s[3];
-  if (a == 255) {
-    d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 255;
-    return;
-  }
-  if (a == 0) return;
-  unsigned keep = 255 - a;
-  for (int c = 0; c < 3; c++) d[c] = static_cast<uint8_t>((s[c] * a + d[c] * keep + 127) / 255);
-  d[3] = static_cast<uint8_t>(a + (d[3] * keep + 127) / 255);
-}
-
-static bool spans(const RasterTarget& t, const PlatIRect& clip, const PlatRect& dst, Span* xs,
+static bool spans(const RasterFrame& f, const PlatIRect& clip, const PlatRect& dst, Span* xs,
                   Span* ys) {
-  *xs = covered(dst.x, dst.w, std::max(clip.x, 0), std::min(clip.x + clip.w, t.width));
-  *ys = covered(dst.y, dst.h, std::max(clip.y, 0), std::min(clip.y + clip.h, t.height));
+  *xs = covered(dst.x, dst.w, std::max(clip.x, 0), std::min(clip.x + clip.w, f.width));
+  *ys = covered(dst.y, dst.h, std::max(clip.y, 0), std::min(clip.y + clip.h, f.height));
   return xs->begin < xs->end && ys->begin < ys->end;
 }
 
-void raster_fill(const RasterTarget& target, const PlatIRect& clip, const PlatRect& dst,
-                 PlatColor color) {
+// Straight alpha over the frame, which is opaque and stays so: d + (s - d) * a / 256, as SDL's
+// own blitter does, so that pictures look as they did through SDL's renderer.
+static void blend(uint8_t* d, const uint8_t* s) {
+  int a = s[3];
+  if (a == 255) {
+    d[0] = s[0], d[1] = s[1], d[2] = s[2];
+    return;
+  }
+  if (a == 0) return;
+  for (int c = 0; c < 3; c++) d[c] = static_cast<uint8_t>(d[c] + (((s[c] - d[c]) * a) >> 8));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+static void fill(RasterFrame* f, const PlatIRect& clip, const PlatRect& dst, PlatColor color) {
   Span xs, ys;
-  if (!spans(target, clip, dst, &xs, &ys)) return;
+  if (!spans(*f, clip, dst, &xs, &ys)) return;
   const uint8_t s[4] = {color.r, color.g, color.b, color.a};
   for (int y = ys.begin; y < ys.end; y++) {
-    uint8_t* row = target.rgba + static_cast<size_t>(y) * target.stride;
+    uint8_t* row = f->rgba.data() + (static_cast<size_t>(y) * f->width) * 4;
     for (int x = xs.begin; x < xs.end; x++) blend(row + 4 * x, s);
   }
 }
 
-void raster_blit(const RasterTarget& target, const PlatIRect& clip, const PlatRect& dst,
-                 const PlatPixels& picture) {
+// Each pixel takes the picture pixel under its centre.
+static void blit_nearest(RasterFrame* f, const PlatIRect& clip, const PlatRect& dst,
+                         const PlatPixels& p) {
   Span xs, ys;
-  if (picture.width <= 0 || picture.height <= 0 || !spans(target, clip, dst, &xs, &ys)) return;
-  // Each target pixel takes the picture pixel under its centre.
-  float step_x = picture.width / dst.w, step_y = picture.height / dst.h;
+  if (!spans(*f, clip, dst, &xs, &ys)) return;
+  float step_x = p.width / dst.w, step_y = p.height / dst.h;
   for (int y = ys.begin; y < ys.end; y++) {
-    int sy = std::clamp(static_cast<int>((y + 0.5f - dst.y) * step_y), 0, picture.height - 1);
-    const uint8_t* src = picture.rgba.data() + static_cast<size_t>(sy) * picture.width * 4;
-    uint8_t* row = target.rgba + static_cast<size_t>(y) * target.stride;
+    int sy = std::clamp(static_cast<int>((y + 0.5f - dst.y) * step_y), 0, p.height - 1);
+    const uint8_t* src = p.rgba.data() + static_cast<size_t>(sy) * p.width * 4;
+    uint8_t* row = f->rgba.data() + (static_cast<size_t>(y) * f->width) * 4;
     for (int x = xs.begin; x < xs.end; x++) {
-      int sx = std::clamp(static_cast<int>((x + 0.5f - dst.x) * step_x), 0, picture.width - 1);
+      int sx = std::clamp(static_cast<int>((x + 0.5f - dst.x) * step_x), 0, p.width - 1);
       blend(row + 4 * x, src + 4 * sx);
     }
   }
+}
+
+// Where a pixel centre falls between two picture pixels: the first, and the weight of the
+// second in 256ths; held at the picture's edges, so that it never fades into its surroundings.
+struct Tap {
+  int first, second, weight;
+};
+
+static Tap tap(int pixel, float origin, float step, int size) {
+  float at = (pixel + 0.5f - origin) * step - 0.5f;
+  int first = static_cast<int>(std::floor(at));
+  int weight = static_cast<int>((at - first) * 256);
+  return {std::clamp(first, 0, size - 1), std::clamp(first + 1, 0, size - 1), weight};
+}
+
+// Four picture pixels mixed by their weights (in 65536ths). Where all four are opaque, as in
+// most of a picture, the colours mix directly; elsewhere in premultiplied form, so that a
+// transparent pixel's colour never bleeds into its neighbours.
+static void mix(const uint8_t* const q[4], const int w[4], uint8_t* out) {
+  if ((q[0][3] & q[1][3] & q[2][3] & q[3][3]) == 255) {
+    for (int c = 0; c < 3; c++)
+      out[c] = static_cast<uint8_t>(
+          (w[0] * q[0][c] + w[1] * q[1][c] + w[2] * q[2][c] + w[3] * q[3][c] + 32768) >> 16);
+    out[3] = 255;
+    return;
+  }
+  int64_t sum[4] = {0, 0, 0, 0};
+  for (int k = 0; k < 4; k++) {
+    int64_t wa = static_cast<int64_t>(w[k]) * q[k][3];
+    for (int c = 0; c < 3; c++) sum[c] += wa * q[k][c];
+    sum[3] += wa;
+  }
+  out[3] = static_cast<uint8_t>((sum[3] + 32768) >> 16);
+  for (int c = 0; c < 3; c++)
+    out[c] = sum[3] > 0 ? static_cast<uint8_t>((sum[c] + sum[3] / 2) / sum[3]) : 0;
+}
+
+static void blit_smooth(RasterFrame* f, const PlatIRect& clip, const PlatRect& dst,
+                        const PlatPixels& p) {
+  Span xs, ys;
+  if (!spans(*f, clip, dst, &xs, &ys)) return;
+  float step_x = p.width / dst.w, step_y = p.height / dst.h;
+  // The columns' taps, the same on every row; kept between calls so that frames do not allocate.
+  static std::vector<Tap> columns;
+  columns.resize(static_cast<size_t>(xs.end - xs.begin));
+  for (int x = xs.begin; x < xs.end; x++) columns[x - xs.begin] = tap(x, dst.x, step_x, p.width);
+  const uint8_t* pixels = p.rgba.data();
+  for (int y = ys.begin; y < ys.end; y++) {
+    Tap ty = tap(y, dst.y, step_y, p.height);
+    const uint8_t* top = pixels + static_cast<size_t>(ty.first) * p.width * 4;
+    const uint8_t* bottom = pixels + static_cast<size_t>(ty.second) * p.width * 4;
+    uint8_t* row = f->rgba.data() + (static_cast<size_t>(y) * f->width) * 4;
+    for (int x = xs.begin; x < xs.end; x++) {
+      const Tap& tx = columns[x - xs.begin];
+      const uint8_t* q[4] = {top + 4 * tx.first, top + 4 * tx.second, bottom + 4 * tx.first,
+                             bottom + 4 * tx.second};
+      int w[4] = {(256 - tx.weight) * (256 - ty.weight), tx.weight * (256 - ty.weight),
+                  (256 - tx.weight) * ty.weight, tx.weight * ty.weight};
+      uint8_t s[4];
+      mix(q, w, s);
+      blend(row + 4 * x, s);
+    }
+  }
+}
+
+void raster_resize(RasterFrame* frame, int width, int height) {
+  frame->width = std::max(width, 0);
+  frame->height = std::max(height, 0);
+  frame->rgba.assign(static_cast<size_t>(frame->width) * frame->height * 4, 0);
+  for (size_t i = 3; i < frame->rgba.size(); i += 4) frame->rgba[i] = 255;
+}
+
+void raster_draw(RasterFrame* frame, const PlatDrawList& list) {
+  for (int i = 0; i < list.count; i++) {
+    const PlatDrawRect& r = list.rects[i];
+    if (!r.texture)
+      fill(frame, list.clip, r.dst, r.color);
+    else if (r.texture->pixels->width > 0 && r.texture->pixels->height > 0)
+      (list.smooth ? blit_smooth : blit_nearest)(frame, list.clip, r.dst, *r.texture->pixels);
+  }
+}
+
+bool raster_read(const RasterFrame& frame, uint8_t* rgba, int width, int height) {
+  if (width != frame.width || height != frame.height || frame.rgba.empty()) return false;
+  memcpy(rgba, frame.rgba.data(), frame.rgba.size());
+  return true;
 }

@@ -1,21 +1,24 @@
-// A software compositor, for backends that draw into memory rather than through a GPU: filled
-// and textured rectangles blended by straight alpha over an RGBA buffer, clipped, with
-// nearest-neighbour scaling.
+// The software compositor, for backends that draw into memory rather than through a GPU (SDL's
+// window surface, the null backend): a frame of RGBA pixels, and the core's draw lists run
+// over it, filled and textured rectangles blended by alpha and clipped, pictures scaled by the
+// nearest pixel or smoothly (bilinear) as the list asks.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "Engine/Platform/Backend.h"
 
-struct RasterTarget {
-  uint8_t* rgba;    // RGBA bytes, rows top to bottom
-  int width, height;
-  size_t stride;    // bytes from one row to the next
+// A software backend's texture is the core's own pixels, which outlive it: nothing is copied.
+struct PlatTexture {
+  const PlatPixels* pixels;
 };
 
-// A pixel is drawn when its centre lies inside dst; nothing outside the clip or the target.
-void raster_fill(const RasterTarget& target, const PlatIRect& clip, const PlatRect& dst,
-                 PlatColor color);
-void raster_blit(const RasterTarget& target, const PlatIRect& clip, const PlatRect& dst,
-                 const PlatPixels& picture);
+struct RasterFrame {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;  // rows top to bottom
+};
+
+void raster_resize(RasterFrame* frame, int width, int height);  // black; drops what was drawn
+void raster_draw(RasterFrame* frame, const PlatDrawList& list);
+bool raster_read(const RasterFrame& frame, uint8_t* rgba, int width, int height);

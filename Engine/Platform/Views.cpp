@@ -1,6 +1,11 @@
 // The window and the view tree: the views' API, what changed since the last present, and the
 // draw walk that turns the tree into rectangles for the backend: the frame letterboxed in the
 // window, pictures sharp at whole-number scales and smoothed otherwise, all clipped to the frame.
+//
+// Only what changed is drawn again. Every change to a view that can be seen records, in frame
+// points, where it was and where it is now; a present draws each such rectangle alone (every
+// view that meets it, in stacking order, clipped to it) and hands exactly those to the backend
+// to show. The first frame, a resize and an expose draw everything.
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -17,7 +22,10 @@ static constexpr PlatColor kBars = {0, 0, 0, 255};  // around the frame, where i
 struct ViewsState {
   std::vector<std::unique_ptr<PlatView>> views;
   std::unique_ptr<PlatWindow> window;
-  bool dirty = true;
+  Damage damage;                   // changed since the frame was last drawn
+  PlatIRect drawn[kMaxDamage + 1];  // drawn since the last present, in pixels
+  int drawn_count = 0;
+  int drawn_width = 0, drawn_height = 0;  // the output size the frame was drawn at
   std::vector<PlatDrawRect> rects;  // the draw walk's list, kept so that frames do not allocate
 };
 
@@ -47,6 +55,19 @@ static bool rect_contains(const PlatRect& r, PlatPoint p) {
   return p.x >= r.x && p.x < r.x + r.w && p.y >= r.y && p.y < r.y + r.h;
 }
 
+static bool rect_empty(const PlatRect& r) { return !(r.w > 0 && r.h > 0); }
+
+// Overlapping or sharing an edge.
+static bool rects_meet(const PlatRect& a, const PlatRect& b) {
+  return a.x <= b.x + b.w && b.x <= a.x + a.w && a.y <= b.y + b.h && b.y <= a.y + a.h;
+}
+
+static PlatRect rect_union(const PlatRect& a, const PlatRect& b) {
+  float x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+  float x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
 bool views_have_window(void) { return g.window != nullptr; }
 
 PlatView* views_touch_target(PlatPoint point) {
@@ -58,51 +79,151 @@ PlatView* views_touch_target(PlatPoint point) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Damage
+
+// Where a view lies in the frame: its frame moved by every parent's origin.
+static PlatRect in_frame(const PlatView* view) {
+  PlatRect r = view->frame;
+  for (const PlatView* p = view->parent; p; p = p->parent) {
+    r.x += p->frame.x;
+    r.y += p->frame.y;
+  }
+  return r;
+}
+
+static bool seen(const PlatView* view) {
+  while (view->parent) view = view->parent;
+  return view->in_window;
+}
+
+static void damage(PlatRect r) {
+  if (g.damage.all || rect_empty(r)) return;
+  // Merged with every rectangle it meets, until it meets none; if there is no room left, the
+  // whole lot becomes one.
+  for (int i = 0; i < g.damage.count;) {
+    if (rects_meet(g.damage.rects[i], r)) {
+      r = rect_union(r, g.damage.rects[i]);
+      g.damage.rects[i] = g.damage.rects[--g.damage.count];
+      i = 0;
+    } else {
+      i++;
+    }
+  }
+  if (g.damage.count == kMaxDamage) {
+    for (int i = 0; i < g.damage.count; i++) r = rect_union(r, g.damage.rects[i]);
+    g.damage.count = 0;
+  }
+  g.damage.rects[g.damage.count++] = r;
+}
+
+// A view and everything under it, which moves with it.
+static void damage_tree(const PlatView* view) {
+  damage(in_frame(view));
+  for (const PlatView* sub : view->subviews) damage_tree(sub);
+}
+
+static void damage_all(void) {
+  g.damage.all = true;
+  g.damage.count = 0;
+}
+
+void core_redraw(void) { damage_all(); }
+
+const Damage& views_damage(void) { return g.damage; }
+
+// ---------------------------------------------------------------------------------------------
 // Drawing
 
-static void collect(const Letterbox& box, const PlatView* view, float origin_x, float origin_y) {
+// The pixels a rectangle of frame points touches, at least partly.
+static PlatIRect to_pixels(const Letterbox& box, const PlatRect& r) {
+  int x0 = static_cast<int>(std::floor(box.x + r.x * box.scale));
+  int y0 = static_cast<int>(std::floor(box.y + r.y * box.scale));
+  int x1 = static_cast<int>(std::ceil(box.x + (r.x + r.w) * box.scale));
+  int y1 = static_cast<int>(std::ceil(box.y + (r.y + r.h) * box.scale));
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+static PlatIRect intersect(const PlatIRect& a, const PlatIRect& b) {
+  int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+  int x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
+  return {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
+}
+
+// Appends what the view and its subviews draw, in order; only views that meet `area` (in frame
+// points), since the rest could not change a pixel there.
+static void collect(const Letterbox& box, const PlatView* view, float origin_x, float origin_y,
+                    const PlatRect& area) {
   float x = origin_x + view->frame.x;
   float y = origin_y + view->frame.y;
-  PlatRect dst{box.x + x * box.scale, box.y + y * box.scale, view->frame.w * box.scale,
-               view->frame.h * box.scale};
-  if (view->has_background) g.rects.push_back({nullptr, view->background, dst});
-  if (view->picture)
-    if (PlatTexture* texture = pictures_texture(view->picture))
-      g.rects.push_back({texture, {255, 255, 255, 255}, dst});
-  for (const PlatView* sub : view->subviews) collect(box, sub, x, y);
+  PlatRect here{x, y, view->frame.w, view->frame.h};
+  if (!rect_empty(here) && rects_meet(here, area)) {
+    PlatRect dst{box.x + x * box.scale, box.y + y * box.scale, view->frame.w * box.scale,
+                 view->frame.h * box.scale};
+    if (view->has_background) g.rects.push_back({nullptr, view->background, dst});
+    if (view->picture)
+      if (PlatTexture* texture = pictures_texture(view->picture))
+        g.rects.push_back({texture, {255, 255, 255, 255}, dst});
+  }
+  for (const PlatView* sub : view->subviews) collect(box, sub, x, y, area);
 }
 
-static void draw_window(const PlatWindow* window) {
+static void note_drawn(const PlatIRect& r) {
+  if (g.drawn_count <= kMaxDamage) g.drawn[g.drawn_count++] = r;
+}
+
+// Draws again, into the backend's frame, every part of the window that changed.
+static void draw_damage(const PlatWindow* window) {
   int w = 0, h = 0;
   backend_output_size(&w, &h);
-  PlatDrawRect bars{nullptr, kBars, {0, 0, static_cast<float>(w), static_cast<float>(h)}};
-  PlatDrawList whole{{0, 0, w, h}, false, &bars, 1};
-  backend_draw(&whole);
-
+  if (w != g.drawn_width || h != g.drawn_height) damage_all();  // the backend's frame is new
+  if (!g.damage.all && g.damage.count == 0) return;
   Letterbox box = views_letterbox(static_cast<float>(w), static_cast<float>(h));
-  g.rects.clear();
-  for (const PlatView* view : window->subviews) collect(box, view, 0, 0);
-  PlatIRect frame{static_cast<int>(std::lround(box.x)), static_cast<int>(std::lround(box.y)),
-                  static_cast<int>(std::lround(kFrameWidth * box.scale)),
-                  static_cast<int>(std::lround(kFrameHeight * box.scale))};
+  PlatIRect output{0, 0, w, h};
+  PlatIRect frame = intersect(output, to_pixels(box, {0, 0, kFrameWidth, kFrameHeight}));
   // Whole-number scales keep every picture pixel square and sharp; others are smoothed.
   bool smooth = std::floor(box.scale) != box.scale;
-  PlatDrawList views{frame, smooth, g.rects.data(), static_cast<int>(g.rects.size())};
-  backend_draw(&views);
+  auto draw = [&](const PlatIRect& clip, const PlatRect& area) {
+    g.rects.clear();
+    for (const PlatView* view : window->subviews) collect(box, view, 0, 0, area);
+    PlatDrawList list{clip, smooth, g.rects.data(), static_cast<int>(g.rects.size())};
+    backend_draw(&list);
+  };
+  if (g.damage.all) {
+    PlatDrawRect bars{nullptr, kBars, {0, 0, static_cast<float>(w), static_cast<float>(h)}};
+    PlatDrawList whole{output, false, &bars, 1};
+    backend_draw(&whole);
+    draw(frame, {0, 0, kFrameWidth, kFrameHeight});
+    g.drawn_count = 0;
+    note_drawn(output);
+  } else {
+    for (int i = 0; i < g.damage.count; i++) {
+      PlatIRect clip = intersect(frame, to_pixels(box, g.damage.rects[i]));
+      if (clip.w <= 0 || clip.h <= 0) continue;
+      // Every view that meets the pixels, not only the points: at a fractional scale a pixel
+      // is shared by views on either side of an edge.
+      PlatRect area{(clip.x - box.x) / box.scale, (clip.y - box.y) / box.scale,
+                    clip.w / box.scale, clip.h / box.scale};
+      draw(clip, area);
+      note_drawn(clip);
+    }
+  }
+  if (g.drawn_count > kMaxDamage) {  // too many to show apart: show the whole window
+    g.drawn_count = 0;
+    note_drawn(output);
+  }
+  g.damage = Damage{false, {}, 0};
+  g.drawn_width = w;
+  g.drawn_height = h;
 }
-
-void core_redraw(void) { g.dirty = true; }
 
 void views_present_if_dirty(void) {
   PlatWindow* window = g.window.get();
-  if (!g.dirty || !window || !window->visible) return;
-  draw_window(window);
-  int w = 0, h = 0;
-  backend_output_size(&w, &h);
-  PlatIRect all{0, 0, w, h};
-  backend_present(&all, 1);
+  if (!window || !window->visible) return;
+  draw_damage(window);
+  if (g.drawn_count == 0) return;
+  backend_present(g.drawn, g.drawn_count);
   window->presents++;
-  g.dirty = false;
+  g.drawn_count = 0;
 }
 
 void views_stop(void) { g = ViewsState{}; }
@@ -132,16 +253,17 @@ PlatWindow* plat_window_create(void) {
 }
 
 void plat_window_add_subview(PlatWindow* window, PlatView* view) {
-  if (!window || !view) return;
+  if (!window || !view || view->parent || view->in_window) return;
   window->subviews.push_back(view);
-  g.dirty = true;
+  view->in_window = true;
+  damage_tree(view);
 }
 
 void plat_window_make_key_and_visible(PlatWindow* window) {
   if (!window) return;
   backend_window_show();
   window->visible = true;
-  g.dirty = true;
+  damage_all();
 }
 
 bool plat_window_is_visible(const PlatWindow* window) { return window && window->visible; }
@@ -151,7 +273,7 @@ uint64_t plat_window_presents(const PlatWindow* window) { return window ? window
 void plat_window_set_size(PlatWindow* window, int width, int height) {
   if (!window) return;
   backend_window_set_size(width, height);
-  g.dirty = true;
+  damage_all();
 }
 
 float views_window_scale(void) { return g.window ? window_letterbox().scale : 1; }
@@ -166,8 +288,7 @@ bool plat_window_read_pixels(PlatWindow* window, uint8_t* rgba, size_t size, int
   if (width) *width = w;
   if (height) *height = h;
   if (!rgba || size < static_cast<size_t>(w) * h * 4) return false;
-  draw_window(window);  // drawn afresh and read before any present, whatever the backend
-  g.dirty = true;       // the frame being made now differs from the one shown
+  draw_damage(window);  // brought up to date; shown at the next present
   return backend_read_pixels(rgba, w, h);
 }
 
@@ -184,13 +305,13 @@ void plat_view_set_background(PlatView* view, PlatColor color) {
   if (!view) return;
   view->has_background = true;
   view->background = color;
-  g.dirty = true;
+  if (seen(view)) damage(in_frame(view));
 }
 
 void plat_view_set_picture(PlatView* view, PlatPicture* picture) {
   if (!view || view->picture == picture) return;
   view->picture = picture;
-  g.dirty = true;
+  if (seen(view)) damage(in_frame(view));
 }
 
 PlatPicture* plat_view_picture(const PlatView* view) { return view ? view->picture : nullptr; }
@@ -201,15 +322,19 @@ void plat_view_set_frame(PlatView* view, PlatRect frame) {
   if (!view) return;
   const PlatRect& f = view->frame;
   if (f.x == frame.x && f.y == frame.y && f.w == frame.w && f.h == frame.h) return;
+  bool shown = seen(view);
+  if (shown) damage_tree(view);  // where it was
   view->frame = frame;
-  g.dirty = true;
+  if (shown) damage_tree(view);  // and where it is now
 }
 
 void plat_view_add_subview(PlatView* parent, PlatView* child) {
-  if (!parent || !child || child->parent) return;
+  if (!parent || !child || child == parent || child->parent || child->in_window) return;
+  for (const PlatView* p = parent; p; p = p->parent)
+    if (p == child) return;  // a view cannot hold its own ancestor
   child->parent = parent;
   parent->subviews.push_back(child);
-  g.dirty = true;
+  if (seen(child)) damage_tree(child);
 }
 
 void plat_view_set_touch_handler(PlatView* view, PlatTouchFn fn, void* ctx) {

@@ -210,6 +210,15 @@ TEST_F(SDLWindowTest, SDLsRendererKeepsPicturesSharpAtWholeScalesAndSmoothsThemB
   EXPECT_TRUE(mixed(2.5f));
 }
 
+TEST(VideoDriverTest, AHeadlessDriverNamedAsSDLReadsTheVariableIsTaken) {
+  for (const char* asked : {"offscreen", "OFFSCREEN", "Offscreen", "no-such-driver,offscreen"}) {
+    ScopedEnv driver("SDL_VIDEODRIVER", asked);
+    PlatConfig config{FixtureBundle().c_str(), true};
+    EXPECT_TRUE(plat_init(&config)) << asked << ": " << plat_error();
+    plat_shutdown();
+  }
+}
+
 TEST(NoDisplayTest, TheProgramSaysInOneLineThatItCannotOpenAWindowAndFails) {
   ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
   ScopedEnv display("DISPLAY", nullptr);

@@ -94,6 +94,15 @@ static std::string MakeFixtureBundle() {
   if (bundle.empty()) return "";
   mkdir((bundle + "/Images").c_str(), 0755);
   for (const FixturePicture& p : kFixturePictures) WriteFixturePicture(bundle, p);
+  // A picture of many colours and alphas, for what smoothing and blending do.
+  std::vector<uint8_t> checker(kCheckerSide * kCheckerSide * 4);
+  for (int i = 0; i < kCheckerSide * kCheckerSide; i++) {
+    int x = i % kCheckerSide, y = i / kCheckerSide;
+    uint8_t* p = &checker[4 * i];
+    p[0] = static_cast<uint8_t>(x * 30), p[1] = static_cast<uint8_t>(y * 30);
+    p[2] = (x + y) % 2 ? 255 : 0, p[3] = static_cast<uint8_t>(x == 0 ? 0 : 255 - y * 20);
+  }
+  WritePng((bundle + "/Checker.png").c_str(), kCheckerSide, kCheckerSide, checker.data());
   WriteFixtureClips(bundle);
   WriteText(bundle + "/Broken.png", "this is not a picture\n");
   WriteText(bundle + "/Broken.wav", "RIFF and nothing more\n");

@@ -1,5 +1,5 @@
-// The null backend: no system at all. The window is an RGBA buffer in memory, drawn by the
-// software compositor with nearest-neighbour scaling; no event comes but injected ones; sound
+// The null backend: no system at all. The window is an RGBA frame in memory, drawn by the
+// software compositor; no event comes but injected ones; sound
 // is only rendered offline; pictures and clips are decoded by libspng and libsndfile.
 //
 // It is also the template for porting the engine: every function of the contract is here, in
@@ -7,8 +7,6 @@
 // file, keep the shapes, and replace each body with calls to your system.
 #include <time.h>
 
-#include <algorithm>
-#include <vector>
 
 #include "Engine/Platform/Backend.h"
 #include "Engine/Platform/Decode.h"
@@ -21,14 +19,9 @@
 static constexpr int kScreenWidth = 320;   // the screen this backend pretends to have: one
 static constexpr int kScreenHeight = 460;  // frame, so the window opens at scale 1
 
-struct PlatTexture {
-  const PlatPixels* pixels;  // the core's own: it keeps them while the texture lives
-};
-
 struct NullState {
   bool open = false;
-  int width = 0, height = 0;
-  std::vector<uint8_t> frame;  // RGBA, the window's pixels
+  RasterFrame frame;  // the window's pixels
 };
 
 static NullState g;
@@ -70,22 +63,19 @@ void backend_window_show(void) {
 
 void backend_window_set_size(int width, int height) {
   // A real backend asks the window system to resize; its drawing surface follows.
-  if (!g.open || width <= 0 || height <= 0) return;
-  g.width = width;
-  g.height = height;
-  g.frame.assign(static_cast<size_t>(width) * height * 4, 0);
+  if (g.open && width > 0 && height > 0) raster_resize(&g.frame, width, height);
 }
 
 void backend_window_size(int* width, int* height) {
   // A real backend gives the size in the units its input events use.
-  *width = g.width;
-  *height = g.height;
+  *width = g.frame.width;
+  *height = g.frame.height;
 }
 
 void backend_output_size(int* width, int* height) {
   // A real backend gives its drawing surface's size in pixels (larger on a high-density screen).
-  *width = g.width;
-  *height = g.height;
+  *width = g.frame.width;
+  *height = g.frame.height;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -104,14 +94,7 @@ void backend_texture_destroy(PlatTexture* texture) {
 void backend_draw(const PlatDrawList* list) {
   // A real backend sets the clip, then draws each rectangle: filled, or textured (nearest or
   // smooth as asked), blended by alpha.
-  RasterTarget target{g.frame.data(), g.width, g.height, static_cast<size_t>(g.width) * 4};
-  for (int i = 0; i < list->count; i++) {
-    const PlatDrawRect& r = list->rects[i];
-    if (r.texture)
-      raster_blit(target, list->clip, r.dst, *r.texture->pixels);
-    else
-      raster_fill(target, list->clip, r.dst, r.color);
-  }
+  raster_draw(&g.frame, *list);
 }
 
 void backend_present(const PlatIRect*, int) {
@@ -120,9 +103,7 @@ void backend_present(const PlatIRect*, int) {
 
 bool backend_read_pixels(uint8_t* rgba, int width, int height) {
   // A real backend copies its drawn frame out as RGBA, rows top to bottom.
-  if (width != g.width || height != g.height) return false;
-  std::copy(g.frame.begin(), g.frame.end(), rgba);
-  return true;
+  return raster_read(g.frame, rgba, width, height);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,9 @@
-// The SDL backend: a desktop window through SDL2, its renderer, its events and its audio
-// device. Headless runs use SDL's own offscreen or dummy drivers, chosen by SDL's own
-// environment variables. Pictures and clips are decoded by the shared decoders.
+// The SDL backend: a desktop window through SDL2, its events and its audio device. Frames are
+// composed in memory by the software compositor and only the damaged rectangles are copied to
+// the window's own surface and pushed to the screen; SDL's GL-backed window surface is turned
+// off, so no GL driver is ever loaded. Headless runs use SDL's own offscreen or dummy drivers,
+// chosen by SDL's own environment variables. Pictures and clips are decoded by the shared
+// decoders.
 //
 // Index: state | life cycle | window | drawing | events and loop | audio | files
 #include <SDL.h>
@@ -11,19 +14,19 @@
 #include "Engine/Platform/Backend.h"
 #include "Engine/Platform/Decode.h"
 #include "Engine/Platform/Desktop.h"
+#include "Engine/Platform/Raster.h"
 
 // ---------------------------------------------------------------------------------------------
 // State
 
 static constexpr int kMaxBufferFrames = 512;  // a longer device buffer is too late for a press
 
-struct PlatTexture {
-  SDL_Texture* texture;
-};
+static constexpr int64_t kHeadlessMaxWaitNs = 250000000;  // so that a quit signal is seen
 
 struct SdlState {
   SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
+  RasterFrame frame;        // what the window shows, composed here, copied out where damaged
+  SDL_sem* wakeup = nullptr;  // headless: posted for every event, since SDL would poll there
   SDL_AudioDeviceID audio = 0;
   PlatAudioPull pull = nullptr;
 };
@@ -52,8 +55,25 @@ static bool driver_was_asked_for(const char* driver) {
 // ---------------------------------------------------------------------------------------------
 // Life cycle
 
+// SDL queues a marker of its own each time events are polled; it is not an event to wake for.
+static bool is_marker(Uint32 type) { return type == SDL_POLLSENTINEL; }
+
+static bool events_waiting() {
+  return SDL_HasEvents(SDL_FIRSTEVENT, SDL_POLLSENTINEL - 1) ||
+         SDL_HasEvents(SDL_POLLSENTINEL + 1, SDL_LASTEVENT);
+}
+
+// Called on whichever thread adds an event: wakes a headless loop that sleeps for one.
+static int SDLCALL on_event_added(void*, SDL_Event* e) {
+  if (g.wakeup && !is_marker(e->type)) SDL_SemPost(g.wakeup);
+  return 0;
+}
+
 bool backend_init(void) {
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");  // the first click on the window counts
+  // The window's surface in plain memory: SDL would otherwise put it on a GL texture, whose
+  // driver costs more start-up, memory and CPU than composing the few changed pixels here.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     core_set_error("%s", SDL_GetError());
     return false;
@@ -65,11 +85,18 @@ bool backend_init(void) {
     SDL_Quit();
     return false;
   }
+  if (headless_video()) {
+    g.wakeup = SDL_CreateSemaphore(0);
+    SDL_AddEventWatch(on_event_added, nullptr);
+  }
   return true;
 }
 
 void backend_shutdown(void) {
-  if (g.renderer) SDL_DestroyRenderer(g.renderer);
+  if (g.wakeup) {
+    SDL_DelEventWatch(on_event_added, nullptr);
+    SDL_DestroySemaphore(g.wakeup);
+  }
   if (g.window) SDL_DestroyWindow(g.window);
   SDL_Quit();
   g = SdlState{};
@@ -90,13 +117,8 @@ bool backend_window_open(const char* title, int width, int height, int min_width
                          int min_height) {
   g.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
                               height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-  // Headless, SDL's software renderer: it follows every resize and reads back exactly.
-  Uint32 flags = headless_video() ? SDL_RENDERER_SOFTWARE : 0;
-  if (g.window) g.renderer = SDL_CreateRenderer(g.window, -1, flags);
-  if (!g.renderer) {
+  if (!g.window) {
     core_set_error("%s", SDL_GetError());
-    if (g.window) SDL_DestroyWindow(g.window);
-    g.window = nullptr;
     return false;
   }
   SDL_SetWindowMinimumSize(g.window, min_width, min_height);
@@ -115,56 +137,46 @@ void backend_window_size(int* width, int* height) {
   if (g.window) SDL_GetWindowSize(g.window, width, height);
 }
 
-void backend_output_size(int* width, int* height) {
-  *width = *height = 0;
-  if (g.renderer) SDL_GetRendererOutputSize(g.renderer, width, height);
-}
+// The window's surface has one pixel per window unit: no high-density surface is asked for.
+void backend_output_size(int* width, int* height) { backend_window_size(width, height); }
 
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
-PlatTexture* backend_texture_create(const PlatPixels* pixels) {
-  if (!g.renderer) return nullptr;
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-      const_cast<uint8_t*>(pixels->rgba.data()), pixels->width, pixels->height, 32,
-      pixels->width * 4, SDL_PIXELFORMAT_ABGR8888);  // RGBA bytes, whatever the byte order
-  if (!surface) return nullptr;
-  SDL_Texture* texture = SDL_CreateTextureFromSurface(g.renderer, surface);
-  SDL_FreeSurface(surface);
-  return texture ? new PlatTexture{texture} : nullptr;
-}
+PlatTexture* backend_texture_create(const PlatPixels* pixels) { return new PlatTexture{pixels}; }
 
-void backend_texture_destroy(PlatTexture* texture) {
-  SDL_DestroyTexture(texture->texture);
-  delete texture;
-}
+void backend_texture_destroy(PlatTexture* texture) { delete texture; }
 
 void backend_draw(const PlatDrawList* list) {
-  SDL_Rect clip{list->clip.x, list->clip.y, list->clip.w, list->clip.h};
-  SDL_RenderSetClipRect(g.renderer, &clip);
-  for (int i = 0; i < list->count; i++) {
-    const PlatDrawRect& r = list->rects[i];
-    SDL_FRect dst{r.dst.x, r.dst.y, r.dst.w, r.dst.h};
-    if (r.texture) {
-      SDL_SetTextureScaleMode(r.texture->texture,
-                              list->smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-      SDL_RenderCopyF(g.renderer, r.texture->texture, nullptr, &dst);
-    } else {
-      const PlatColor& c = r.color;
-      SDL_SetRenderDrawBlendMode(g.renderer, c.a == 255 ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
-      SDL_SetRenderDrawColor(g.renderer, c.r, c.g, c.b, c.a);
-      SDL_RenderFillRectF(g.renderer, &dst);
-    }
-  }
+  int w = 0, h = 0;
+  backend_output_size(&w, &h);
+  if (w != g.frame.width || h != g.frame.height) raster_resize(&g.frame, w, h);
+  raster_draw(&g.frame, *list);
 }
 
-// A renderer presents its whole frame; the rectangles are what a partial present would need.
-void backend_present(const PlatIRect*, int) { SDL_RenderPresent(g.renderer); }
+// Copies the damaged rectangles to the window's surface, converting to its pixel format, and
+// pushes only those to the screen.
+void backend_present(const PlatIRect* rects, int count) {
+  SDL_Surface* screen = SDL_GetWindowSurface(g.window);  // made again by SDL after a resize
+  if (!screen || screen->w != g.frame.width || screen->h != g.frame.height || count <= 0) return;
+  SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+      g.frame.rgba.data(), g.frame.width, g.frame.height, 32, g.frame.width * 4,
+      SDL_PIXELFORMAT_ABGR8888);  // RGBA bytes, whatever the byte order
+  if (!frame) return;
+  SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
+  SDL_Rect pushed[16];
+  int n = 0;
+  for (int i = 0; i < count && n < 16; i++) {
+    SDL_Rect r{rects[i].x, rects[i].y, rects[i].w, rects[i].h};
+    SDL_BlitSurface(frame, &r, screen, &r);
+    pushed[n++] = r;
+  }
+  SDL_FreeSurface(frame);
+  SDL_UpdateWindowSurfaceRects(g.window, pushed, n);
+}
 
 bool backend_read_pixels(uint8_t* rgba, int width, int height) {
-  SDL_RenderSetClipRect(g.renderer, nullptr);
-  return SDL_RenderReadPixels(g.renderer, nullptr, SDL_PIXELFORMAT_ABGR8888, rgba, width * 4) == 0 &&
-         width > 0 && height > 0;
+  return raster_read(g.frame, rgba, width, height);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -222,14 +234,31 @@ static void handle_event(const SDL_Event& e) {
   }
 }
 
-void backend_pump_events(int64_t wait_ns) {
-  SDL_Event e;
-  if (wait_ns != 0) {
-    // SDL waits in whole milliseconds: rounded up, so that a tick is never early.
-    int64_t ms = wait_ns < 0 ? -1 : std::min<int64_t>((wait_ns + 999999) / 1000000, INT32_MAX);
-    if (ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, static_cast<int>(ms)))
-      handle_event(e);
+// SDL's drivers for a display wait for the system's events; its headless ones would wake every
+// millisecond to look, so there the loop sleeps on a semaphore that every added event posts.
+static void wait_for_event(int64_t wait_ns) {
+  // In whole milliseconds, rounded up, so that a tick is never early.
+  int64_t ms = wait_ns < 0 ? -1 : std::min<int64_t>((wait_ns + 999999) / 1000000, INT32_MAX);
+  if (g.wakeup) {
+    if (ms < 0 || ms * 1000000 > kHeadlessMaxWaitNs) ms = kHeadlessMaxWaitNs / 1000000;
+    if (!events_waiting() &&
+        SDL_SemWaitTimeout(g.wakeup, static_cast<Uint32>(ms)) == 0) {
+      // SDL calls the watch just before it queues the event: give the other thread that moment.
+      Uint64 until = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / 1000;
+      while (!events_waiting() && SDL_GetPerformanceCounter() < until)
+        SDL_Delay(0);
+    }
+    while (SDL_SemTryWait(g.wakeup) == 0) {
+    }
+    return;
   }
+  SDL_Event e;
+  if (ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, static_cast<int>(ms))) handle_event(e);
+}
+
+void backend_pump_events(int64_t wait_ns) {
+  if (wait_ns != 0) wait_for_event(wait_ns);
+  SDL_Event e;
   while (SDL_PollEvent(&e)) handle_event(e);
 }
 
