@@ -5,11 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-// SDL's drivers keep a few allocations until exit; only our own leaks are of interest.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libSDL2\nleak:libX11\nleak:libdbus\nleak:libEGL\nleak:libGLX\nleak:dri\n";
-}
-
 // Tests capture standard output to check the engine's lines, which would swallow gtest's own
 // report of a failure; failures are therefore also written to standard error, as they happen.
 class FailuresToStderr : public testing::EmptyTestEventListener {
