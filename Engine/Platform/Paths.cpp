@@ -2,6 +2,8 @@
 // user's documents. Both kept without a trailing "/", as the engine adds its own. No picture or
 // clip is read from anywhere but the bundle: every path is resolved, links and ".." included,
 // and refused unless it ends up inside the bundle's own folder.
+#include <unistd.h>
+
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -26,8 +28,16 @@ static std::string resolved(const std::string& path) {
   return realpath(path.c_str(), real) ? std::string(real) : std::string();
 }
 
+// A folder given relative to the working directory, made full, so that PathApp names it
+// wherever it is used.
+static std::string absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  return getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
 void paths_start(const char* bundle_dir) {
-  g.bundle = without_trailing_slashes(bundle_dir ? std::string(bundle_dir) : backend_executable_dir());
+  g.bundle = without_trailing_slashes(absolute(bundle_dir ? std::string(bundle_dir) : backend_executable_dir()));
   g.documents = without_trailing_slashes(backend_documents_dir());
   g.real_bundle = resolved(g.bundle.empty() ? "/" : g.bundle);
 }
