@@ -168,6 +168,14 @@ void Canvas::Text(const Font& font, const char* text, float x, float y, const Fi
   SDL_FreeSurface(argb);
 }
 
+void Canvas::Picture(int px, int py, int w, int h, const uint8_t* rgba) {
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      const uint8_t* p = rgba + (static_cast<size_t>(y) * w + x) * 4;
+      Blend(px + x, py + y, {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f}, 1);
+    }
+}
+
 bool Canvas::SavePng(const std::string& path) const {
   std::vector<uint8_t> rgba(pixels_.size() * 4);
   auto byte = [](float v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };

@@ -67,6 +67,10 @@ class Canvas {
   void Text(const Font& font, const char* text, float x, float y, const Fill& fill,
             float outline = 0);
 
+  // An RGBA picture of w x h pixels with its top-left pixel at (px, py), in canvas pixels,
+  // blended by its alpha.
+  void Picture(int px, int py, int w, int h, const uint8_t* rgba);
+
   bool SavePng(const std::string& path) const;
 
  private:

@@ -1,21 +1,37 @@
-// Replay: runs the soundboard without waiting for anything, on a clock of its own, with
-// scripted touches; writes what was on the screen at the end and everything it played.
-// The same arguments give the same picture and the same samples on every run.
+// Replay: runs the soundboard without waiting for anything, on a clock of its own, with touches
+// from the command line or a script; writes screenshots, the whole sound, and what the program
+// printed. The same arguments give the same files, byte for byte, on every run.
 //
-// usage: Replay [--ticks N] [--size WxH] [--touch TICK:down|move|up:X:Y]...
-//               [--random-presses SEED] [--png FILE] [--wav FILE] [--memory FILE]
-//   TICK counts from 1, the first frame; X and Y are in points; WxH in window pixels.
-//   --random-presses: a press every second or two, mostly on a button, from that seed.
-//   --memory: the resident memory after the first frame and at the end, in KiB.
-//   Run it headless with SDL_VIDEODRIVER=offscreen.
+// usage: Replay [--script FILE] [--touch TICK:down|move|up:X:Y]... [--random-presses SEED]
+//               [--ticks N] [--size WxH] [--bundle DIR]
+//               [--png FILE] [--wav FILE] [--log FILE] [--sheet FILE]
+//               [--frames DIR] [--frame-every MS] [--memory FILE]
+//   --script     commands at times from the first frame (see Script.h); its shots are written
+//                where it names them
+//   --touch      TICK counts from 1, the first frame; X and Y are in points
+//   --random-presses  a press every second or two, mostly on a button, from that seed
+//   --ticks      how long to run, in frames (default 60; a script's own end or last line
+//                makes it longer)
+//   --size       the window, in pixels; --bundle where the pictures and clips are
+//   --png        the screen at the end; --wav all the sound; --log the lines it printed
+//   --sheet      every shot of the script on one picture, with its time under it
+//   --frames     the screen every --frame-every ms (default 100) as DIR/frame-0001.png, ...
+//   --memory     the resident memory after the first frame and at the end, in KiB
+//   It runs headless: SDL_VIDEODRIVER is offscreen unless set otherwise.
 //
-// Time runs from the launch (0, the first sample of the sound); tick n comes at n/30 s. A touch
-// of tick n is delivered at (n - 1)/30 s, once the sound up to that moment has been rendered,
-// so that what it plays starts at that sample.
+// Time runs from the launch: 0 is the first frame and the first sample of the sound; tick n
+// comes at n/30 s. Whatever happens at a moment comes after the tick due then, once the sound
+// up to that moment has been rendered, so that a press plays from exactly its own sample.
+#include <SDL_ttf.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,24 +40,23 @@
 #include "Engine/Platform/FrameClock.h"
 #include "Engine/Platform/Platform.h"
 #include "Engine/Touch.h"
+#include "Tools/AssetGen/Canvas.h"
 #include "Tools/Media/Media.h"
+#include "Tools/Replay/Script.h"
 
 // ---------------------------------------------------------------------------------------------
-// Options and the timeline
-
-struct TimedTouch {
-  uint64_t at_ns;  // from the launch
-  PlatTouchPhase phase;
-  PlatPoint point;
-};
+// Options
 
 struct Options {
   int ticks = 60;
+  bool ticks_given = false;
   int width = 0, height = 0;
-  std::vector<TimedTouch> touches;
+  std::vector<ScriptCommand> commands;  // touches and shots, from every source, in time order
+  std::string script;
   bool random_presses = false;
   uint64_t seed = 0;
-  std::string png, wav, memory;
+  std::string bundle, png, wav, log, sheet, frames, memory;
+  uint64_t frame_every_ns = 100000000;
 };
 
 static constexpr uint64_t kLaunchNs = 1000000000;  // the clock's reading at the launch
@@ -52,17 +67,21 @@ static const PlatFrameClock kSchedule(kLaunchNs, kFrameInterval);  // the frame 
 
 static uint64_t TickNs(int tick) { return kSchedule.due_ns(static_cast<uint64_t>(tick)) - kLaunchNs; }
 
-static bool ParseTouch(const char* text, TimedTouch* touch) {
+static ScriptCommand TouchAt(uint64_t at_ns, PlatTouchPhase phase, PlatPoint point) {
+  return {ScriptCommand::kTouch, at_ns, phase, point, "", 0};
+}
+
+static bool ParseTouch(const char* text, ScriptCommand* touch) {
   char phase[8];
   int tick;
   float x, y;
   if (sscanf(text, "%d:%7[a-z]:%f:%f", &tick, phase, &x, &y) != 4 || tick < 1) return false;
-  if (!strcmp(phase, "down")) touch->phase = kPlatTouchBegan;
-  else if (!strcmp(phase, "move")) touch->phase = kPlatTouchMoved;
-  else if (!strcmp(phase, "up")) touch->phase = kPlatTouchEnded;
+  PlatTouchPhase p;
+  if (!strcmp(phase, "down")) p = kPlatTouchBegan;
+  else if (!strcmp(phase, "move")) p = kPlatTouchMoved;
+  else if (!strcmp(phase, "up")) p = kPlatTouchEnded;
   else return false;
-  touch->at_ns = TickNs(tick - 1);
-  touch->point = {x, y};
+  *touch = TouchAt(TickNs(tick - 1), p, {x, y});
   return true;
 }
 
@@ -74,26 +93,53 @@ static bool ParseOptions(int argc, char** argv, Options* o) {
     i++;
     if (arg == "--ticks") {
       o->ticks = atoi(value);
+      o->ticks_given = true;
       if (o->ticks < 0) return false;
     } else if (arg == "--size") {
       if (sscanf(value, "%dx%d", &o->width, &o->height) != 2 || o->width <= 0 || o->height <= 0)
         return false;
     } else if (arg == "--touch") {
-      TimedTouch touch;
+      ScriptCommand touch;
       if (!ParseTouch(value, &touch)) return false;
-      o->touches.push_back(touch);
+      o->commands.push_back(touch);
     } else if (arg == "--random-presses") {
       o->random_presses = true;
       o->seed = strtoull(value, nullptr, 10);
-    } else if (arg == "--png") {
-      o->png = value;
-    } else if (arg == "--wav") {
-      o->wav = value;
-    } else if (arg == "--memory") {
-      o->memory = value;
+    } else if (arg == "--frame-every") {
+      int ms = atoi(value);
+      if (ms <= 0) return false;
+      o->frame_every_ns = static_cast<uint64_t>(ms) * 1000000;
     } else {
-      return false;
+      std::string* file = arg == "--script" ? &o->script : arg == "--bundle" ? &o->bundle
+                        : arg == "--png"    ? &o->png    : arg == "--wav"    ? &o->wav
+                        : arg == "--log"    ? &o->log    : arg == "--sheet"  ? &o->sheet
+                        : arg == "--frames" ? &o->frames : arg == "--memory" ? &o->memory
+                                            : nullptr;
+      if (!file) return false;
+      *file = value;
     }
+  }
+  return true;
+}
+
+// The script's commands join the command line's; a bad line stops everything before it runs.
+static bool ReadScript(Options* o, uint64_t* end_ns) {
+  std::ifstream in(o->script);
+  if (!in) {
+    fprintf(stderr, "Replay: cannot read %s\n", o->script.c_str());
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  std::vector<ScriptCommand> commands;
+  std::string error;
+  if (!ParseScript(text.str(), o->script, &commands, &error)) {
+    fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
+  for (const ScriptCommand& c : commands) {
+    if (c.kind == ScriptCommand::kEnd) *end_ns = c.at_ns;
+    else o->commands.push_back(c);
   }
   return true;
 }
@@ -112,7 +158,7 @@ static uint64_t NextRandom(uint64_t* state) {  // xorshift64*
 
 // A press every 1 to 2 s until the end: three in four inside a touch region (a button), the
 // rest anywhere in the frame; held for up to two thirds of a second, with a move half-way.
-static void AddRandomPresses(uint64_t seed, int ticks, std::vector<TimedTouch>* touches) {
+static void AddRandomPresses(uint64_t seed, int ticks, std::vector<ScriptCommand>* commands) {
   uint64_t state = seed * 2 + 1;  // never zero
   PlatRect frame = plat_screen_application_frame();
   for (int tick = 1 + static_cast<int>(NextRandom(&state) % 30); tick < ticks;) {
@@ -126,9 +172,9 @@ static void AddRandomPresses(uint64_t seed, int ticks, std::vector<TimedTouch>* 
            static_cast<float>(NextRandom(&state) % static_cast<uint64_t>(frame.h))};
     }
     int held = 1 + static_cast<int>(NextRandom(&state) % 20);
-    touches->push_back({TickNs(tick - 1), kPlatTouchBegan, p});
-    touches->push_back({TickNs(tick - 1 + held / 2), kPlatTouchMoved, {p.x + 1, p.y + 1}});
-    touches->push_back({TickNs(tick - 1 + held), kPlatTouchEnded, {p.x + 1, p.y + 1}});
+    commands->push_back(TouchAt(TickNs(tick - 1), kPlatTouchBegan, p));
+    commands->push_back(TouchAt(TickNs(tick - 1 + held / 2), kPlatTouchMoved, {p.x + 1, p.y + 1}));
+    commands->push_back(TouchAt(TickNs(tick - 1 + held), kPlatTouchEnded, {p.x + 1, p.y + 1}));
     tick += held + 30 + static_cast<int>(NextRandom(&state) % 30);
   }
 }
@@ -136,12 +182,22 @@ static void AddRandomPresses(uint64_t seed, int ticks, std::vector<TimedTouch>* 
 // ---------------------------------------------------------------------------------------------
 // Outputs
 
-static bool SaveScreen(PlatWindow* window, const char* path) {
-  int w = 0, h = 0;
-  plat_window_read_pixels(window, nullptr, 0, &w, &h);
-  std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
-  return plat_window_read_pixels(window, pixels.data(), pixels.size(), &w, &h) &&
-         WritePng(path, w, h, pixels.data());
+struct Screen {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+static Screen ReadScreen(PlatWindow* window) {
+  Screen s;
+  plat_window_read_pixels(window, nullptr, 0, &s.width, &s.height);
+  s.rgba.resize(static_cast<size_t>(s.width) * s.height * 4);
+  if (!plat_window_read_pixels(window, s.rgba.data(), s.rgba.size(), &s.width, &s.height))
+    s.rgba.clear();
+  return s;
+}
+
+static bool SaveScreen(const Screen& s, const std::string& path) {
+  return !s.rgba.empty() && WritePng(path.c_str(), s.width, s.height, s.rgba.data());
 }
 
 static long ResidentKiB() {
@@ -154,9 +210,8 @@ static long ResidentKiB() {
   return resident * 4;  // 4 KiB pages
 }
 
-// The sound from the last frame rendered up to the moment t, written as it goes: no more than
-// one frame's worth is ever held.
-// With no file, the sound is still rendered (the mixer runs as it would) and then dropped.
+// The sound up to a moment, written as it goes: no more than a chunk is ever held. With no
+// file it is still rendered, as the mixer would run, and then dropped.
 class SoundTrack {
  public:
   bool Open(const std::string& path, int rate) {
@@ -185,18 +240,82 @@ class SoundTrack {
   int16_t chunk_[kChunkFrames * 2];
 };
 
+// Every shot on one picture, four across, each at 160 points wide with its time under it.
+struct Thumb {
+  uint64_t at_ns;
+  int width, height;
+  std::vector<uint8_t> rgba;
+};
+
+static constexpr int kThumbWidth = 160;
+
+static Thumb MakeThumb(const Screen& s, uint64_t at_ns) {
+  Thumb t{at_ns, kThumbWidth, std::max(1, s.height * kThumbWidth / std::max(s.width, 1)), {}};
+  t.rgba.resize(static_cast<size_t>(t.width) * t.height * 4);
+  // Each thumbnail pixel is the mean of the screen pixels it covers.
+  for (int y = 0; y < t.height; y++)
+    for (int x = 0; x < t.width; x++) {
+      int x0 = x * s.width / t.width, x1 = std::max(x0 + 1, (x + 1) * s.width / t.width);
+      int y0 = y * s.height / t.height, y1 = std::max(y0 + 1, (y + 1) * s.height / t.height);
+      unsigned sum[4] = {0, 0, 0, 0}, n = 0;
+      for (int sy = y0; sy < y1; sy++)
+        for (int sx = x0; sx < x1; sx++, n++)
+          for (int c = 0; c < 4; c++) sum[c] += s.rgba[(static_cast<size_t>(sy) * s.width + sx) * 4 + c];
+      for (int c = 0; c < 4; c++) t.rgba[(static_cast<size_t>(y) * t.width + x) * 4 + c] = static_cast<uint8_t>(sum[c] / n);
+    }
+  return t;
+}
+
+static bool WriteSheet(const std::vector<Thumb>& thumbs, const std::string& path) {
+  if (TTF_Init() != 0) return false;
+  constexpr int kGap = 12, kLabel = 22, kColumns = 4;
+  int columns = std::max(1, std::min(kColumns, static_cast<int>(thumbs.size())));
+  int rows = (static_cast<int>(thumbs.size()) + columns - 1) / columns;
+  int cell_h = thumbs.empty() ? 0 : thumbs[0].height;
+  Canvas sheet(kGap + columns * (kThumbWidth + kGap), kGap + rows * (cell_h + kLabel + kGap), 1);
+  sheet.FillRect(0, 0, sheet.width(), sheet.height(), Solid(Hex(0x1b1730)));
+  bool ok;
+  {
+    Font font(std::string(FONT_DIR) + "/DejaVuSans.ttf", 13, 1);
+    ok = font.ok();
+    for (size_t i = 0; i < thumbs.size(); i++) {
+      const Thumb& t = thumbs[i];
+      int x = kGap + static_cast<int>(i % columns) * (kThumbWidth + kGap);
+      int y = kGap + static_cast<int>(i / columns) * (cell_h + kLabel + kGap);
+      sheet.Picture(x, y, t.width, t.height, t.rgba.data());
+      std::string label = FormatTime(t.at_ns);
+      float w = font.Width(label.c_str());
+      sheet.Text(font, label.c_str(), x + (kThumbWidth - w) / 2, y + t.height + 4.0f,
+                 Solid(Hex(0xf2ecff)));
+    }
+  }
+  TTF_Quit();
+  return ok && sheet.SavePng(path);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The run
 
+static const char* kUsage =
+    "usage: Replay [--script FILE] [--touch TICK:down|move|up:X:Y]... [--random-presses SEED]\n"
+    "              [--ticks N] [--size WxH] [--bundle DIR]\n"
+    "              [--png FILE] [--wav FILE] [--log FILE] [--sheet FILE]\n"
+    "              [--frames DIR] [--frame-every MS] [--memory FILE]\n";
+
 int main(int argc, char** argv) {
   Options options;
+  uint64_t end_ns = 0;  // from a script's end; 0: none
   if (!ParseOptions(argc, argv, &options)) {
-    fprintf(stderr,
-            "usage: Replay [--ticks N] [--size WxH] [--touch TICK:down|move|up:X:Y]... "
-            "[--random-presses SEED] [--png FILE] [--wav FILE] [--memory FILE]\n");
+    fputs(kUsage, stderr);
     return 2;
   }
-  PlatConfig config{nullptr, true};
+  if (!options.script.empty() && !ReadScript(&options, &end_ns)) return 2;
+  if (!options.log.empty() && !freopen(options.log.c_str(), "w", stdout)) {
+    fprintf(stderr, "Replay: cannot write %s\n", options.log.c_str());
+    return 1;
+  }
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);  // a replay never needs a display
+  PlatConfig config{options.bundle.empty() ? nullptr : options.bundle.c_str(), true};
   if (!plat_init(&config)) {
     fprintf(stderr, "Replay: cannot open a window: %s\n", plat_error());
     return 1;
@@ -210,50 +329,75 @@ int main(int argc, char** argv) {
   if (options.width) plat_window_set_size(delegate->window(), options.width, options.height);
   delegate->applicationDidFinishLaunching();
 
-  std::vector<TimedTouch>& touches = options.touches;
-  if (options.random_presses) AddRandomPresses(options.seed, options.ticks, &touches);
-  std::stable_sort(touches.begin(), touches.end(),
-                   [](const TimedTouch& a, const TimedTouch& b) { return a.at_ns < b.at_ns; });
+  // How long: a script's end, else the ticks asked for, made long enough for the last command.
+  std::vector<ScriptCommand>& commands = options.commands;
+  uint64_t duration = end_ns;
+  if (!duration) {
+    duration = options.ticks_given || options.script.empty() ? TickNs(options.ticks) : 0;
+    for (const ScriptCommand& c : commands) duration = std::max(duration, c.at_ns);
+  }
+  int ticks = 0;
+  while (TickNs(ticks + 1) <= duration) ticks++;
+  if (options.random_presses) AddRandomPresses(options.seed, ticks, &commands);
+  if (!options.frames.empty()) {
+    mkdir(options.frames.c_str(), 0755);
+    int n = 1;
+    for (uint64_t t = 0; t <= duration; t += options.frame_every_ns, n++) {
+      char name[32];
+      snprintf(name, sizeof name, "/frame-%04d.png", n);
+      commands.push_back({ScriptCommand::kShot, t, kPlatTouchBegan, {}, options.frames + name, -1});
+    }
+  }
+  std::stable_sort(commands.begin(), commands.end(),
+                   [](const ScriptCommand& a, const ScriptCommand& b) { return a.at_ns < b.at_ns; });
 
   int status = 0;
+  auto fail = [&status](const std::string& file) {
+    fprintf(stderr, "Replay: cannot write %s\n", file.c_str());
+    status = 1;
+  };
   static SoundTrack sound;
-  if (!sound.Open(options.wav, plat_audio_info().rate)) {
-    fprintf(stderr, "Replay: cannot write %s\n", options.wav.c_str());
-    status = 1;
-  }
+  if (!sound.Open(options.wav, plat_audio_info().rate)) fail(options.wav);
+  std::vector<Thumb> thumbs;
   long rss_start = 0;
-  size_t next_touch = 0;
-  // A touch at the moment a tick is due comes after that tick, as on the real loop.
-  for (int tick = 1; tick <= options.ticks; tick++) {
-    uint64_t tick_ns = TickNs(tick);
-    for (; next_touch < touches.size() && touches[next_touch].at_ns < tick_ns; next_touch++) {
-      const TimedTouch& t = touches[next_touch];
-      sound.RenderUntil(t.at_ns);
-      now_ns = kLaunchNs + std::max(t.at_ns, TickNs(tick - 1));
-      plat_touch_inject(t.phase, t.point);
+  size_t next = 0;
+  for (int tick = 1;; ) {
+    uint64_t tick_ns = tick <= ticks ? TickNs(tick) : UINT64_MAX;
+    uint64_t command_ns = next < commands.size() ? commands[next].at_ns : UINT64_MAX;
+    if (tick_ns == UINT64_MAX && command_ns == UINT64_MAX) break;
+    if (tick_ns <= command_ns) {  // a tick, and what it drew
+      sound.RenderUntil(tick_ns);
+      now_ns = kLaunchNs + tick_ns;
+      plat_loop_step(false);
+      if (tick == 1) rss_start = ResidentKiB();
+      tick++;
+      continue;
     }
-    sound.RenderUntil(tick_ns);
-    now_ns = kLaunchNs + tick_ns;
-    plat_loop_step(false);
-    if (tick == 1) rss_start = ResidentKiB();
+    const ScriptCommand& c = commands[next++];
+    sound.RenderUntil(c.at_ns);
+    now_ns = kLaunchNs + c.at_ns;
+    if (c.kind == ScriptCommand::kTouch) {
+      plat_touch_inject(c.phase, c.point);
+      plat_loop_step(false);  // shown at once, as the real loop does
+    } else {
+      Screen screen = ReadScreen(delegate->window());
+      if (!SaveScreen(screen, c.file)) fail(c.file);
+      if (c.line > 0 && !options.sheet.empty()) thumbs.push_back(MakeThumb(screen, c.at_ns));
+    }
   }
+  sound.RenderUntil(duration);
 
-  if (!options.png.empty() && !SaveScreen(delegate->window(), options.png.c_str())) {
-    fprintf(stderr, "Replay: cannot write %s\n", options.png.c_str());
-    status = 1;
-  }
-  if (!sound.Close()) {
-    fprintf(stderr, "Replay: cannot write %s\n", options.wav.c_str());
-    status = 1;
-  }
+  if (!options.png.empty() && !SaveScreen(ReadScreen(delegate->window()), options.png))
+    fail(options.png);
+  if (!sound.Close()) fail(options.wav);
+  if (!options.sheet.empty() && !WriteSheet(thumbs, options.sheet)) fail(options.sheet);
   if (!options.memory.empty()) {
     FILE* f = fopen(options.memory.c_str(), "w");
-    if (!f || fprintf(f, "rss_start_kb %ld\nrss_end_kb %ld\n", rss_start, ResidentKiB()) < 0) {
-      fprintf(stderr, "Replay: cannot write %s\n", options.memory.c_str());
-      status = 1;
-    }
+    if (!f || fprintf(f, "rss_start_kb %ld\nrss_end_kb %ld\n", rss_start, ResidentKiB()) < 0)
+      fail(options.memory);
     if (f) fclose(f);
   }
   plat_shutdown();
+  fflush(stdout);
   return status;
 }
