@@ -1,0 +1,243 @@
+// The whole program, end to end, through the replay tool on the soundboard's own generated
+// bundle: presses from a script, and what came out of them in the screenshots, the recorded
+// sound and the printed log, compared with the bundle's own pictures and clips.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Tests/Support/EngineTest.h"
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------------------------
+// The soundboard as its application places it
+
+struct ButtonSpec {
+  const char* name;
+  int x, y;
+  const char* clip;
+};
+
+static const ButtonSpec kButtons[] = {
+    {"Theme", 85, 100, "Theme.wav"},   {"Die", 250, 310, "Die.wav"},
+    {"Kart", 160, 100, "KartTheme.wav"}, {"Shroom", 85, 240, "Shroom.wav"},
+    {"Coin", 10, 240, "Coin.wav"},     {"Warning", 20, 380, "Warning.wav"},
+    {"Clear", 95, 380, "Clear.wav"},   {"1Up", 50, 178, "1_Up.wav"},
+    {"Jump", 170, 380, "Jump.wav"},
+};
+
+static const std::string kBundle = fs::path(REPLAY).parent_path();
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+  const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+};
+
+static Image LoadPng(const std::string& path) {
+  Image image;
+  SDL_Surface* loaded = IMG_Load(path.c_str());
+  if (!loaded) return image;
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
+  SDL_FreeSurface(loaded);
+  if (!rgba) return image;
+  image.width = rgba->w;
+  image.height = rgba->h;
+  for (int y = 0; y < rgba->h; y++) {
+    const uint8_t* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
+    image.rgba.insert(image.rgba.end(), row, row + rgba->w * 4);
+  }
+  SDL_FreeSurface(rgba);
+  return image;
+}
+
+// A WAV file's 16-bit samples as they are in it.
+static std::vector<int16_t> LoadWav(const std::string& path, int* channels = nullptr) {
+  SDL_AudioSpec spec;
+  Uint8* data = nullptr;
+  Uint32 bytes = 0;
+  if (!SDL_LoadWAV(path.c_str(), &spec, &data, &bytes)) return {};
+  std::vector<int16_t> samples(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
+  if (channels) *channels = spec.channels;
+  SDL_FreeWAV(data);
+  return samples;
+}
+
+static std::vector<int16_t> Clip(const char* name) { return LoadWav(kBundle + "/" + name); }
+
+static std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running it
+
+class EndToEndTest : public testing::Test {
+ protected:
+  void SetUp() override { dir_ = TemporaryDir(); }
+
+  // Runs the replay tool on a script in the test's folder; its exit status.
+  int Replay(const std::string& script, const std::string& args = "") {
+    std::ofstream(dir_ + "/script.txt") << script;
+    std::string command = "cd " + dir_ + " && " + REPLAY + " --script script.txt " + args +
+                          " > stdout.txt 2> stderr.txt";
+    int status = system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string File(const std::string& name) const { return dir_ + "/" + name; }
+
+  // Every opaque pixel of the bundle's picture is on the screen at (x, y), unchanged.
+  static void ExpectPictureAt(const Image& screen, const std::string& picture, int x, int y,
+                              const std::string& what) {
+    Image p = LoadPng(kBundle + "/" + picture);
+    ASSERT_GT(p.width, 0) << picture;
+    int opaque = 0, wrong = 0;
+    for (int py = 0; py < p.height; py++)
+      for (int px = 0; px < p.width; px++) {
+        if (p.at(px, py)[3] != 255) continue;
+        opaque++;
+        wrong += !std::equal(p.at(px, py), p.at(px, py) + 3, screen.at(x + px, y + py));
+      }
+    EXPECT_GT(opaque, p.width * p.height / 2) << picture;
+    EXPECT_EQ(wrong, 0) << what << ": " << picture << " at (" << x << ", " << y << ")";
+  }
+
+  // The mix of mono clips starting at the given frames, as the mixer makes it: summed on both
+  // sides, saturated.
+  static std::vector<int16_t> Mix(size_t frames, const std::vector<std::pair<size_t, std::vector<int16_t>>>& starts) {
+    std::vector<int32_t> sum(frames * 2, 0);
+    for (const auto& [start, clip] : starts)
+      for (size_t i = 0; i < clip.size() && start + i < frames; i++) {
+        sum[2 * (start + i)] += clip[i];
+        sum[2 * (start + i) + 1] += clip[i];
+      }
+    std::vector<int16_t> out(sum.size());
+    for (size_t i = 0; i < sum.size(); i++) out[i] = static_cast<int16_t>(std::clamp(sum[i], -32768, 32767));
+    return out;
+  }
+
+  // How many frames differ between what was heard and what was expected; 0 when they are one.
+  static size_t FramesDiffering(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected) {
+    if (heard.size() != expected.size()) return SIZE_MAX;
+    size_t differ = 0;
+    for (size_t i = 0; i < heard.size(); i += 2) differ += heard[i] != expected[i] || heard[i + 1] != expected[i + 1];
+    return differ;
+  }
+
+  std::string dir_;
+};
+
+static constexpr size_t kRate = 48000;
+static size_t FrameAt(double seconds) { return static_cast<size_t>(seconds * kRate + 0.5); }
+
+// ---------------------------------------------------------------------------------------------
+// Tests
+
+TEST_F(EndToEndTest, EachButtonShowsItsPressedPictureWhileHeldAndPlaysItsClipFromThePress) {
+  std::string script;
+  std::vector<std::pair<size_t, std::vector<int16_t>>> starts;
+  for (int b = 0; b < 9; b++) {
+    const ButtonSpec& k = kButtons[b];
+    int ms = 1000 * b;
+    std::string down = std::to_string(k.x + 3) + " " + std::to_string(k.y + 3);
+    script += "at " + std::to_string(ms) + "ms down " + down + "\n";
+    script += "at " + std::to_string(ms + 100) + "ms shot held" + std::to_string(b) + ".png\n";
+    script += "at " + std::to_string(ms + 200) + "ms up " + down + "\n";
+    script += "at " + std::to_string(ms + 300) + "ms shot up" + std::to_string(b) + ".png\n";
+    starts.push_back({FrameAt(b), Clip(k.clip)});
+    ASSERT_FALSE(starts.back().second.empty()) << k.clip;
+  }
+  script += "at 10s end\n";
+  ASSERT_EQ(Replay(script, "--wav sound.wav"), 0) << ReadText(File("stderr.txt"));
+  for (int b = 0; b < 9; b++) {
+    const ButtonSpec& k = kButtons[b];
+    ExpectPictureAt(LoadPng(File("held" + std::to_string(b) + ".png")), std::string(k.name) + "2.png",
+                    k.x, k.y, "held");
+    ExpectPictureAt(LoadPng(File("up" + std::to_string(b) + ".png")), std::string(k.name) + "1.png",
+                    k.x, k.y, "released");
+  }
+  std::vector<int16_t> heard = LoadWav(File("sound.wav"));
+  EXPECT_EQ(heard.size(), FrameAt(10) * 2);
+  EXPECT_EQ(FramesDiffering(heard, Mix(FrameAt(10), starts)), 0u);
+}
+
+TEST_F(EndToEndTest, TwoButtonsSoundTogetherAndAButtonPressedAgainRestartsItsClip) {
+  std::vector<int16_t> coin = Clip("Coin.wav"), jump = Clip("Jump.wav");
+  // Jump four ticks after Coin; then Coin again while it still sounds.
+  ASSERT_EQ(Replay("at 0ms down 12 242\nat 50ms up 12 242\n"
+                   "at 133.333333ms down 172 382\nat 200ms up 172 382\n"
+                   "at 300ms down 12 242\nat 350ms up 12 242\nat 2s end\n",
+                   "--wav sound.wav"), 0) << ReadText(File("stderr.txt"));
+  std::vector<int16_t> heard = LoadWav(File("sound.wav"));
+  // Coin's first sounding is cut off where it starts again.
+  std::vector<int16_t> cut(coin.begin(), coin.begin() + std::min(coin.size(), FrameAt(0.3)));
+  std::vector<int16_t> expected =
+      Mix(FrameAt(2), {{0, cut}, {133333333 * kRate / 1000000000, jump}, {FrameAt(0.3), coin}});
+  EXPECT_EQ(FramesDiffering(heard, expected), 0u);
+  ASSERT_GT(coin.size(), FrameAt(0.3));  // so that the restart is heard, not the end
+}
+
+TEST_F(EndToEndTest, TheSpriteIsWhereItsTicksHaveTakenIt) {
+  ASSERT_EQ(Replay("at 0s shot start.png\nat 500ms shot later.png\n"), 0);  // tick 15 at 0.5 s
+  ExpectPictureAt(LoadPng(File("start.png")), "Pindle.png", 150, 200, "before the first tick");
+  ExpectPictureAt(LoadPng(File("later.png")), "Pindle.png", 150 + 2 * 15, 200 + 2 * 15, "tick 15");
+}
+
+TEST_F(EndToEndTest, WithAClipAndAPictureMissingItSaysSoShowsTheReservedPictureAndTheRestWorks) {
+  std::string bundle = dir_ + "/bundle";
+  fs::create_directories(bundle + "/Images");
+  for (const auto& entry : fs::recursive_directory_iterator(kBundle)) {
+    std::string ext = entry.path().extension();
+    if (entry.is_regular_file() && (ext == ".png" || ext == ".wav"))
+      fs::copy_file(entry.path(), bundle / fs::relative(entry.path(), kBundle));
+  }
+  fs::remove(bundle + "/Coin.wav");
+  fs::remove(bundle + "/Shroom1.png");
+  ASSERT_EQ(Replay("at 0ms shot start.png\n"
+                   "at 100ms down 12 242\nat 150ms up 12 242\n"      // Coin: silent
+                   "at 500ms down 172 382\nat 550ms up 172 382\n"    // Jump: heard
+                   "at 1s end\n",
+                   "--bundle bundle --log log.txt --wav sound.wav"), 0) << ReadText(File("stderr.txt"));
+  EXPECT_EQ(ReadText(File("log.txt")), "ImageAdd - File not found: Shroom1.png\n");
+  Image start = LoadPng(File("start.png"));
+  ExpectPictureAt(start, "Images/EmptyRed.png", 85, 240, "in Shroom's place");
+  ExpectPictureAt(start, "Coin1.png", 10, 240, "Coin, with its picture");
+  std::vector<int16_t> heard = LoadWav(File("sound.wav"));
+  EXPECT_EQ(FramesDiffering(heard, Mix(FrameAt(1), {{FrameAt(0.5), Clip("Jump.wav")}})), 0u);
+}
+
+TEST_F(EndToEndTest, TheSameScriptGivesTheSameFilesByteForByte) {
+  const std::string script =
+      "at 0ms down 90 245\nat 300ms shot a.png\nat 400ms up 90 245\nat 1s shot b.png\nat 1.5s end\n";
+  const std::string args = "--wav sound.wav --sheet sheet.png --log log.txt --png end.png --size 640x920";
+  const char* outputs[] = {"a.png", "b.png", "sound.wav", "sheet.png", "log.txt", "end.png"};
+  std::vector<std::string> first;
+  ASSERT_EQ(Replay(script, args), 0) << ReadText(File("stderr.txt"));
+  for (const char* name : outputs) first.push_back(ReadText(File(name)));
+  for (const char* name : outputs) fs::remove(File(name));
+  ASSERT_EQ(Replay(script, args), 0);
+  for (size_t i = 0; i < std::size(outputs); i++) {
+    EXPECT_FALSE(first[i].empty() && std::string(outputs[i]) != "log.txt") << outputs[i];
+    EXPECT_TRUE(first[i] == ReadText(File(outputs[i]))) << outputs[i] << " differs";
+  }
+}
+
+TEST_F(EndToEndTest, ABadScriptRunsNothingAndSaysWhichLineAndWhy) {
+  EXPECT_EQ(Replay("at 0ms down 10 10\nat 1s shot a.png\nat 2s hop\n", "--wav sound.wav"), 2);
+  EXPECT_EQ(ReadText(File("stderr.txt")), "script.txt:3: unknown command 'hop': down, move, up, shot or end\n");
+  EXPECT_FALSE(fs::exists(File("a.png")));
+  EXPECT_FALSE(fs::exists(File("sound.wav")));
+}

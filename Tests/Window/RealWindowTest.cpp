@@ -1,0 +1,183 @@
+// The real program in a real X window: the Soundboard binary on an Xvfb server, a real click
+// on Coin through the X server (xdotool), a capture of the window while the button is held,
+// and the sound from SDL's real audio path, its disk driver, which writes what the device
+// plays to a file.
+//
+// Nothing here sleeps for a fixed time: every wait is for something to be seen (the server's
+// display number, the window, the picture, the sound), with a deadline that only a broken
+// program reaches.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Tests/Support/EngineTest.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+static const std::string kBundle = fs::path(SOUNDBOARD).parent_path();
+static constexpr auto kDeadline = std::chrono::seconds(20);
+
+// A process of ours, stopped when it goes out of scope.
+class Process {
+ public:
+  Process(std::vector<std::string> argv, const std::vector<std::string>& env, int stdout_fd = -1) {
+    std::vector<char*> args, envp;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    std::vector<std::string> all(env);
+    for (char** e = environ; *e; e++) all.push_back(*e);  // ours come first, and win
+    for (std::string& e : all) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdout_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stdout_fd, 3);
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Process() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+  // Asks it to end as a desktop would, and gives its exit status.
+  int Terminate() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+static std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, p)) out += buffer;
+    pclose(p);
+  }
+  return out;
+}
+
+template <class Condition>
+static bool WaitFor(Condition done) {
+  auto until = std::chrono::steady_clock::now() + kDeadline;
+  while (std::chrono::steady_clock::now() < until) {
+    if (done()) return true;
+    std::this_thread::yield();
+  }
+  return false;
+}
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+static Image LoadPng(const std::string& path) {
+  Image image;
+  SDL_Surface* loaded = IMG_Load(path.c_str());
+  if (!loaded) return image;
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
+  SDL_FreeSurface(loaded);
+  if (!rgba) return image;
+  image.width = rgba->w;
+  image.height = rgba->h;
+  for (int y = 0; y < rgba->h; y++) {
+    const uint8_t* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
+    image.rgba.insert(image.rgba.end(), row, row + rgba->w * 4);
+  }
+  SDL_FreeSurface(rgba);
+  return image;
+}
+
+// Whether every opaque pixel of the picture is in the capture at (x, y) pixels.
+static bool Shows(const Image& capture, const Image& picture, int x, int y) {
+  if (capture.width < x + picture.width || capture.height < y + picture.height) return false;
+  for (int py = 0; py < picture.height; py++)
+    for (int px = 0; px < picture.width; px++) {
+      const uint8_t* p = &picture.rgba[(static_cast<size_t>(py) * picture.width + px) * 4];
+      const uint8_t* c = &capture.rgba[(static_cast<size_t>(y + py) * capture.width + x + px) * 4];
+      if (p[3] == 255 && (p[0] != c[0] || p[1] != c[1] || p[2] != c[2])) return false;
+    }
+  return true;
+}
+
+TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipOnTheRealAudioPath) {
+  std::string dir = TemporaryDir();
+  // The X server picks a free display and says which on a pipe once it is ready for clients.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  Process xvfb({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
+               ready[1]);
+  close(ready[1]);
+  std::string number;
+  for (char c; number.size() < 16 && read(ready[0], &c, 1) == 1 && c != '\n';) number += c;
+  ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed?)";
+  std::string display = ":" + number;
+  std::string x = "DISPLAY=" + display + " ";
+
+  std::string audio = dir + "/audio.raw";
+  Process soundboard({SOUNDBOARD}, {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11",
+                                    "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio});
+  std::string window = Output(x + "timeout 20 xdotool search --sync --onlyvisible --name '^Soundboard$' | head -1");
+  window = window.substr(0, window.find('\n'));
+  ASSERT_FALSE(window.empty()) << "no window";
+  // The screen is 1280 x 1024: the window opens at two pixels a point, with the sharp pictures.
+  EXPECT_NE(Output(x + "xdotool getwindowgeometry " + window).find("Geometry: 640x920"), std::string::npos);
+  Image normal = LoadPng(kBundle + "/Coin1@2x.png"), pressed = LoadPng(kBundle + "/Coin2@2x.png");
+  ASSERT_GT(normal.width, 0);
+  std::string capture = dir + "/window.png";
+  auto shows = [&](const Image& picture) {
+    Output(x + "import -window " + window + " png:" + capture + " 2>/dev/null");
+    return Shows(LoadPng(capture), picture, 20, 480);  // Coin's corner, (10, 240) in points
+  };
+  ASSERT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin never drawn";
+
+  Output(x + "xdotool mousemove --window " + window + " 60 510 mousedown 1");
+  EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin's pressed picture never shown";
+
+  // The clip, as the device played it: both sides, from its first sample, in the device's file.
+  SDL_AudioSpec spec;
+  Uint8* data = nullptr;
+  Uint32 bytes = 0;
+  ASSERT_NE(SDL_LoadWAV((kBundle + "/Coin.wav").c_str(), &spec, &data, &bytes), nullptr);
+  std::vector<int16_t> clip(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data) + 4800);
+  SDL_FreeWAV(data);
+  std::vector<int16_t> stereo;
+  for (int16_t s : clip) stereo.insert(stereo.end(), {s, s});
+  auto heard = [&] {
+    std::ifstream in(audio, std::ios::binary);
+    std::string raw(std::istreambuf_iterator<char>(in), {});
+    std::string needle(reinterpret_cast<const char*>(stereo.data()), stereo.size() * 2);
+    return raw.find(needle) != std::string::npos;
+  };
+  EXPECT_TRUE(WaitFor(heard)) << "Coin's clip never reached the audio device";
+
+  Output(x + "xdotool mouseup 1");
+  EXPECT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin's normal picture never came back";
+  EXPECT_TRUE(soundboard.running());
+  EXPECT_EQ(soundboard.Terminate(), 0);
+  close(ready[0]);
+}
