@@ -2,13 +2,14 @@
 # make test  builds everything with the sanitizers and runs every test headless, then the
 #            fuzzers (FUZZ_SECONDS each) and the one-hour soak
 # make bench builds and runs the benchmarks, which print their figures
+# make demo  records a short session headless: Docs/Demo/demo.gif, sheet.png and demo.wav
 # make fuzz, make soak: those two parts of the tests on their own
 
 BUILD ?= build
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: run release test fuzz soak bench deps clean
+.PHONY: run release test fuzz soak demo bench deps clean
 
 deps:
 	@Tools/install-deps.sh
@@ -18,7 +19,9 @@ release: deps
 	cmake --build $(BUILD)/release -j$(JOBS)
 
 run: release
-	$(BUILD)/release/bin/Soundboard
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$SDL_VIDEODRIVER" ]; then \
+	  echo "No display here to open the soundboard on: make demo records a session without one."; \
+	else $(BUILD)/release/bin/Soundboard; fi
 
 test: deps
 	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DWITH_BENCHMARKS=OFF
@@ -33,6 +36,17 @@ fuzz: deps
 
 soak: release
 	Tests/Soak/soak.sh $(BUILD)/release/bin/Replay $(BUILD)/soak
+
+# The frames become an animated GIF by ImageMagick: a fixed palette, no dithering, only what
+# changed in each frame, so that the same frames give the same small file.
+demo: release
+	rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
+	cd $(BUILD)/demo && $(abspath $(BUILD))/release/bin/Replay \
+	  --script $(CURDIR)/Docs/Demo/demo.script --sheet $(CURDIR)/Docs/Demo/sheet.png \
+	  --wav $(CURDIR)/Docs/Demo/demo.wav --frames frames --frame-every 100
+	convert -delay 10 -loop 0 $(BUILD)/demo/frames/frame-*.png +dither -colors 96 \
+	  -layers Optimize Docs/Demo/demo.gif
+	@ls -l Docs/Demo
 
 bench: deps
 	cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DWITH_TESTS=OFF
