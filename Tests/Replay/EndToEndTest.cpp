@@ -40,28 +40,7 @@ static const std::string kBundle = fs::path(REPLAY).parent_path();
 // ---------------------------------------------------------------------------------------------
 // Files
 
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-  const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
-};
 
-static Image LoadPng(const std::string& path) {
-  Image image;
-  SDL_Surface* loaded = IMG_Load(path.c_str());
-  if (!loaded) return image;
-  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
-  SDL_FreeSurface(loaded);
-  if (!rgba) return image;
-  image.width = rgba->w;
-  image.height = rgba->h;
-  for (int y = 0; y < rgba->h; y++) {
-    const uint8_t* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
-    image.rgba.insert(image.rgba.end(), row, row + rgba->w * 4);
-  }
-  SDL_FreeSurface(rgba);
-  return image;
-}
 
 // A WAV file's 16-bit samples as they are in it.
 static std::vector<int16_t> LoadWav(const std::string& path, int* channels = nullptr) {

@@ -1,6 +1,8 @@
 // The engine fixture: bundle of known pictures, platform start and stop, engine reset.
 #include "Tests/Support/EngineTest.h"
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -80,6 +82,23 @@ struct TemporaryDirs {
 static TemporaryDirs& Temporaries() {
   static TemporaryDirs dirs;
   return dirs;
+}
+
+Image LoadPng(const std::string& path) {
+  Image image;
+  SDL_Surface* loaded = IMG_Load(path.c_str());
+  if (!loaded) return image;
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
+  SDL_FreeSurface(loaded);
+  if (!rgba) return image;
+  image.width = rgba->w;
+  image.height = rgba->h;
+  for (int y = 0; y < rgba->h; y++) {
+    const uint8_t* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
+    image.rgba.insert(image.rgba.end(), row, row + rgba->w * 4);
+  }
+  SDL_FreeSurface(rgba);
+  return image;
 }
 
 std::string TemporaryDir() {

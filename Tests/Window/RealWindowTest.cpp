@@ -90,27 +90,7 @@ static bool WaitFor(Condition done) {
   return false;
 }
 
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-};
 
-static Image LoadPng(const std::string& path) {
-  Image image;
-  SDL_Surface* loaded = IMG_Load(path.c_str());
-  if (!loaded) return image;
-  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
-  SDL_FreeSurface(loaded);
-  if (!rgba) return image;
-  image.width = rgba->w;
-  image.height = rgba->h;
-  for (int y = 0; y < rgba->h; y++) {
-    const uint8_t* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
-    image.rgba.insert(image.rgba.end(), row, row + rgba->w * 4);
-  }
-  SDL_FreeSurface(rgba);
-  return image;
-}
 
 // Whether every opaque pixel of the picture is in the capture at (x, y) pixels.
 static bool Shows(const Image& capture, const Image& picture, int x, int y) {
