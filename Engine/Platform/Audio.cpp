@@ -2,6 +2,7 @@
 // when its player is made; stop, rewind and play are cues to the mixer. The device, when there
 // is one, pulls the mixer on its own thread; without one, plat_audio_render does.
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <memory>
@@ -30,7 +31,18 @@ struct AudioState {
 static AudioState g;
 static PlatMixer g_mixer;  // apart from the state: it is shared with the audio thread
 
-static void pull_mixer(int16_t* out, int frames) { g_mixer.render(out, frames); }
+// The tap and its context, read by the mixing thread: swapped whole, as one pair.
+struct Tap {
+  PlatAudioTap fn;
+  void* ctx;
+};
+static Tap g_taps[2];
+static std::atomic<Tap*> g_tap{nullptr};
+
+static void pull_mixer(int16_t* out, int frames) {
+  g_mixer.render(out, frames);
+  if (Tap* tap = g_tap.load(std::memory_order_acquire)) tap->fn(tap->ctx, out, frames);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Life cycle
@@ -48,6 +60,7 @@ void audio_start(bool open_device) {
 
 void audio_stop(void) {
   if (g.device) backend_audio_close();  // no pull after this
+  g_tap.store(nullptr, std::memory_order_release);
   g_mixer.clear();
   g = AudioState{};
 }
@@ -86,5 +99,17 @@ PlatAudioInfo plat_audio_info(void) { return g.info; }
 
 void plat_audio_render(int16_t* out, int frames) {
   if (g.device || !out || frames <= 0) return;  // the device's thread is the renderer
-  g_mixer.render(out, frames);
+  pull_mixer(out, frames);
+}
+
+// Set seldom (once, for a measurement): each setting goes into the slot the mixing thread is
+// not reading, then is published.
+void plat_audio_set_tap(PlatAudioTap tap, void* ctx) {
+  if (!tap) {
+    g_tap.store(nullptr, std::memory_order_release);
+    return;
+  }
+  Tap* slot = g_tap.load(std::memory_order_acquire) == &g_taps[0] ? &g_taps[1] : &g_taps[0];
+  *slot = {tap, ctx};
+  g_tap.store(slot, std::memory_order_release);
 }

@@ -153,3 +153,8 @@ uint64_t plat_window_presents(const PlatWindow* window);  // frames shown so far
 
 // Mixes the next frames of every playing clip (stereo, 16-bit) into out; only with offline_audio.
 void plat_audio_render(int16_t* out, int frames);
+
+// Called with every buffer just mixed, on the thread that mixed it (the device's, or the one
+// calling plat_audio_render), to see what is heard and when. nullptr: none. Any thread.
+typedef void (*PlatAudioTap)(void* ctx, const int16_t* out, int frames);
+void plat_audio_set_tap(PlatAudioTap tap, void* ctx);

@@ -124,3 +124,23 @@ TEST_F(SoundTest, ClipsAreConvertedToTheMixersRateAndChannelsWhenAdded) {
   SoundPlay(SoundAdd("Empty.wav"));  // a clip of no samples plays nothing, harmlessly
   EXPECT_TRUE(Silent(Render(10)));
 }
+
+TEST_F(SoundTest, ATapSeesEveryBufferAsItIsMixed) {
+  struct Seen {
+    int frames = 0;
+    int16_t first = 0;
+  } seen;
+  plat_audio_set_tap([](void* ctx, const int16_t* out, int frames) {
+    Seen* s = static_cast<Seen*>(ctx);
+    if (s->frames == 0) s->first = out[0];
+    s->frames += frames;
+  }, &seen);
+  SoundPlay(SoundAdd("Ramp.wav"));
+  Render(300);
+  Render(100);
+  EXPECT_EQ(seen.frames, 400);
+  EXPECT_EQ(seen.first, 1);
+  plat_audio_set_tap(nullptr, nullptr);
+  Render(100);
+  EXPECT_EQ(seen.frames, 400);
+}
