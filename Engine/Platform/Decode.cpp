@@ -159,6 +159,23 @@ static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, int rate, PlatSa
   if (expected * 2 > static_cast<double>(max_samples)) return false;
   out->stereo.reserve(static_cast<size_t>(expected) * 2);
 
+  // Most clips are already at the mixer's rate in one or two channels: read as 16-bit samples,
+  // which libsndfile converts from any encoding, with no mixing and no resampling to do.
+  if (rate == info.samplerate && info.channels <= 2) {
+    std::vector<int16_t> block(static_cast<size_t>(kBlockFrames) * info.channels);
+    for (sf_count_t got = kBlockFrames; got == kBlockFrames;) {
+      got = sf_readf_short(file, block.data(), kBlockFrames);
+      size_t at = out->stereo.size(), n = static_cast<size_t>(got) * 2;
+      if (at + n > max_samples) return false;
+      out->stereo.resize(at + n);
+      int16_t* dst = out->stereo.data() + at;
+      for (sf_count_t i = 0; i < got; i++) {
+        dst[2 * i] = block[static_cast<size_t>(i) * info.channels];
+        dst[2 * i + 1] = block[static_cast<size_t>(i) * info.channels + info.channels - 1];
+      }
+    }
+    return true;
+  }
   std::unique_ptr<SRC_STATE, ResamplerDelete> resampler;
   if (rate != info.samplerate) {
     int error = 0;
