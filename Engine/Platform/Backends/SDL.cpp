@@ -9,6 +9,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstring>
 
 #include "Engine/Platform/Backend.h"
@@ -26,12 +30,17 @@ static constexpr int64_t kHeadlessMaxWaitNs = 250000000;  // so that a quit sign
 struct SdlState {
   SDL_Window* window = nullptr;
   RasterFrame frame;        // what the window shows, composed here, copied out where damaged
-  SDL_sem* wakeup = nullptr;  // headless: posted for every event, since SDL would poll there
+  bool headless = false;  // then the loop sleeps on g_wakeup, as SDL itself would poll there
   SDL_AudioDeviceID audio = 0;
   PlatAudioPull pull = nullptr;
 };
 
 static SdlState g;
+
+// Headless, whichever thread adds an event wakes the loop through these.
+static std::mutex g_wakeup_lock;
+static std::condition_variable g_wakeup;
+static bool g_woken = false;
 
 static bool headless_video() {
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -65,7 +74,12 @@ static bool events_waiting() {
 
 // Called on whichever thread adds an event: wakes a headless loop that sleeps for one.
 static int SDLCALL on_event_added(void*, SDL_Event* e) {
-  if (g.wakeup && !is_marker(e->type)) SDL_SemPost(g.wakeup);
+  if (!g.headless || is_marker(e->type)) return 0;
+  {
+    std::lock_guard<std::mutex> hold(g_wakeup_lock);
+    g_woken = true;
+  }
+  g_wakeup.notify_one();
   return 0;
 }
 
@@ -86,17 +100,14 @@ bool backend_init(void) {
     return false;
   }
   if (headless_video()) {
-    g.wakeup = SDL_CreateSemaphore(0);
+    g.headless = true;
     SDL_AddEventWatch(on_event_added, nullptr);
   }
   return true;
 }
 
 void backend_shutdown(void) {
-  if (g.wakeup) {
-    SDL_DelEventWatch(on_event_added, nullptr);
-    SDL_DestroySemaphore(g.wakeup);
-  }
+  if (g.headless) SDL_DelEventWatch(on_event_added, nullptr);
   if (g.window) SDL_DestroyWindow(g.window);
   SDL_Quit();
   g = SdlState{};
@@ -235,25 +246,35 @@ static void handle_event(const SDL_Event& e) {
 }
 
 // SDL's drivers for a display wait for the system's events; its headless ones would wake every
-// millisecond to look, so there the loop sleeps on a semaphore that every added event posts.
+// millisecond to look, so there the loop sleeps on a condition that every added event signals.
+// Either way the wait ends at the due time to the microsecond, never before it.
 static void wait_for_event(int64_t wait_ns) {
-  // In whole milliseconds, rounded up, so that a tick is never early.
-  int64_t ms = wait_ns < 0 ? -1 : std::min<int64_t>((wait_ns + 999999) / 1000000, INT32_MAX);
-  if (g.wakeup) {
-    if (ms < 0 || ms * 1000000 > kHeadlessMaxWaitNs) ms = kHeadlessMaxWaitNs / 1000000;
-    if (!events_waiting() &&
-        SDL_SemWaitTimeout(g.wakeup, static_cast<Uint32>(ms)) == 0) {
-      // SDL calls the watch just before it queues the event: give the other thread that moment.
-      Uint64 until = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / 1000;
-      while (!events_waiting() && SDL_GetPerformanceCounter() < until)
-        SDL_Delay(0);
-    }
-    while (SDL_SemTryWait(g.wakeup) == 0) {
-    }
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point due = Clock::now() + std::chrono::nanoseconds(wait_ns < 0 ? 0 : wait_ns);
+  if (g.headless) {
+    if (wait_ns < 0 || wait_ns > kHeadlessMaxWaitNs) due = Clock::now() + std::chrono::nanoseconds(kHeadlessMaxWaitNs);
+    std::unique_lock<std::mutex> hold(g_wakeup_lock);
+    bool woken = events_waiting() || g_wakeup.wait_until(hold, due, [] { return g_woken; });
+    g_woken = false;
+    hold.unlock();
+    // SDL calls the watch just before it queues the event: give the other thread that moment.
+    for (Clock::time_point until = Clock::now() + std::chrono::milliseconds(1);
+         woken && !events_waiting() && Clock::now() < until;)
+      std::this_thread::yield();
     return;
   }
   SDL_Event e;
-  if (ms < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, static_cast<int>(ms))) handle_event(e);
+  if (wait_ns < 0) {
+    if (SDL_WaitEvent(&e)) handle_event(e);
+    return;
+  }
+  // SDL waits in whole milliseconds: those, then the rest of the way by sleeping.
+  int ms = static_cast<int>(std::min<int64_t>(wait_ns / 1000000, INT32_MAX));
+  if (ms > 0 && SDL_WaitEventTimeout(&e, ms)) {
+    handle_event(e);
+    return;
+  }
+  if (!events_waiting()) std::this_thread::sleep_until(due);
 }
 
 void backend_pump_events(int64_t wait_ns) {
