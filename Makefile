@@ -51,7 +51,7 @@ demo: release
 bench: deps
 	cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DWITH_TESTS=OFF
 	cmake --build $(BUILD)/bench -j$(JOBS)
-	$(BUILD)/bench/bin/Benchmarks
+	Benchmarks/bench.sh $(BUILD)/bench/bin
 
 clean:
 	rm -rf $(BUILD)

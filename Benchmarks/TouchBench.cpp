@@ -8,5 +8,6 @@ static void BM_DownMissingAllRegions(benchmark::State& state) {
   for (int i = 1; i < kTableSlots; i++) TouchAdd(i % 300, i % 400, 10, 10, nullptr, 0);
   for (auto _ : state) Touch.Down(1000, 1000);
   TouchLen = 1;
+  state.SetLabel("touch_down_999_ns");
 }
-BENCHMARK(BM_DownMissingAllRegions);
+BENCHMARK(BM_DownMissingAllRegions)->Unit(benchmark::kNanosecond);
