@@ -1,7 +1,7 @@
 // The asset generator: draws every picture and synthesises every clip the soundboard uses,
 // into the bundle folder. Run by the build; the same output on every run.
 //
-// usage: AssetGen BUNDLE_DIR FONT_DIR
+// usage: AssetGen BUNDLE_DIR FONT_DIR [ICON_DIR]   (ICON_DIR: the hicolor icons, for install)
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <sys/stat.h>
@@ -18,9 +18,15 @@ static bool MakeDir(const std::string& path) {
   return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
+static bool MakeDirs(const std::string& path) {  // and every folder above it
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    if (!MakeDir(path.substr(0, slash))) return false;
+  return MakeDir(path);
+}
+
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    fprintf(stderr, "usage: AssetGen BUNDLE_DIR FONT_DIR\n");
+  if (argc != 3 && argc != 4) {
+    fprintf(stderr, "usage: AssetGen BUNDLE_DIR FONT_DIR [ICON_DIR]\n");
     return 2;
   }
   std::string bundle = argv[1], fonts = argv[2];
@@ -37,6 +43,16 @@ int main(int argc, char** argv) {
     if (!WritePicture(picture, bundle)) {
       fprintf(stderr, "AssetGen: cannot write %s\n", picture.file.c_str());
       failures++;
+    }
+  }
+  if (argc == 4) {
+    std::string icons = argv[3];
+    for (const Picture& icon : IconPictures(fonts)) {
+      std::string folder = icons + "/" + icon.file.substr(0, icon.file.rfind('/'));
+      if (!MakeDirs(folder) || !WritePicture(icon, icons)) {
+        fprintf(stderr, "AssetGen: cannot write %s\n", icon.file.c_str());
+        failures++;
+      }
     }
   }
   TTF_Quit();

@@ -2,6 +2,7 @@
 // title, and chunky arcade buttons that sink when pressed. All drawn here from shapes and text.
 #include "Tools/AssetGen/Pictures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -156,12 +157,27 @@ static void DrawButton(Canvas& c, const std::string& fonts, const ButtonStyle& s
 // Plain red: a picture that failed to load shows as a red gap, easy to spot.
 static void DrawEmptyRed(Canvas& c) { c.FillRect(0, 0, c.width(), c.height(), Solid(Hex(0xdc1e1e))); }
 
+// The program's icon: a glossy arcade button with a note on it, over the night sky. Drawn at
+// any size, so that each of the desktop's icon sizes is made, not scaled.
+static void DrawIcon(Canvas& c, const std::string& fonts) {
+  float u = c.width() / 64;  // designed on a 64-point square
+  c.FillRoundRect(2 * u, 2 * u, 60 * u, 60 * u, 13 * u, Gradient(Hex(0x35297a), Hex(0x15112f), 2 * u, 62 * u));
+  c.StrokeRoundRect(2 * u, 2 * u, 60 * u, 60 * u, 13 * u, std::max(1.0f, 1.2f * u), Hex(0x6b5bd6, 0.8f));
+  c.FillEllipse(32 * u, 36 * u, 21 * u, 21 * u, Solid(Hex(0x0b0818, 0.6f)));  // the button's side
+  c.FillEllipse(32 * u, 32 * u, 20 * u, 20 * u, Gradient(Hex(0xffc04d), Hex(0xe0561b), 12 * u, 52 * u));
+  c.FillEllipse(28 * u, 23 * u, 11 * u, 5.5f * u, Solid(Hex(0xffffff, 0.35f)));  // its shine
+  Font note(fonts + "/DejaVuSans-Bold.ttf", 28 * u, c.scale());
+  CentredText(c, note, "\u266a", 32.5f * u, 33 * u, Solid(Hex(0xffffff)), Hex(0x7a2a0a, 0.9f),
+              std::max(0.6f, 1.2f * u));
+}
+
 // ---------------------------------------------------------------------------------------------
 // The list
 
 std::vector<Picture> SoundboardPictures(const std::string& font_dir) {
   std::vector<Picture> pictures = {
       {"Images/EmptyRed.png", 32, 32, false, DrawEmptyRed},
+      {"Icon.png", 64, 64, false, [=](Canvas& c) { DrawIcon(c, font_dir); }},  // the window's
       {"Background.png", kFrameW, kFrameH, true, DrawBackground},
       {"Pindle.png", kSpriteW, kSpriteH, true, DrawPindle},
       {"Title.png", kTitleW, kTitleH, true, [=](Canvas& c) { DrawTitle(c, font_dir); }},
@@ -175,6 +191,16 @@ std::vector<Picture> SoundboardPictures(const std::string& font_dir) {
     }
   }
   return pictures;
+}
+
+std::vector<Picture> IconPictures(const std::string& font_dir) {
+  std::vector<Picture> icons;
+  for (int size : kIconSizes) {
+    std::string side = std::to_string(size);
+    icons.push_back({side + "x" + side + "/apps/soundboard.png", size, size, false,
+                     [=](Canvas& c) { DrawIcon(c, font_dir); }});
+  }
+  return icons;
 }
 
 bool WritePicture(const Picture& picture, const std::string& bundle) {

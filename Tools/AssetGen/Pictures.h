@@ -18,5 +18,10 @@ struct Picture {
 // Every picture, with the way to draw it; text in fonts from font_dir.
 std::vector<Picture> SoundboardPictures(const std::string& font_dir);
 
+// The desktop's icon at each size of the hicolor theme, named as the theme lays them out:
+// "16x16/apps/soundboard.png" and so on.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+std::vector<Picture> IconPictures(const std::string& font_dir);
+
 // Writes the picture, and its @2x twin when it has one, into the bundle.
 bool WritePicture(const Picture& picture, const std::string& bundle);
