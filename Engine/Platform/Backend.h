@@ -52,6 +52,7 @@ void backend_shutdown(void);  // frees all it made, window included; backend_ini
 bool backend_screen_size(int* width, int* height);  // usable screen, window units; false: unknown
 bool backend_window_open(const char* title, int width, int height, int min_width,
                          int min_height);           // hidden, in window units; false: see error
+void backend_window_set_icon(const PlatPixels* icon);  // the window's and the task bar's
 void backend_window_show(void);
 void backend_window_set_size(int width, int height);  // window units
 void backend_window_size(int* width, int* height);    // window units: where touches are
@@ -75,7 +76,7 @@ bool backend_run_loop(void);
 bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted);
 void backend_audio_close(void);  // no pull runs after it returns
 
-std::string backend_executable_dir(void);  // the program's own folder, the default bundle
+std::string backend_bundle_dir(void);      // where the program's resources are, by default
 std::string backend_documents_dir(void);   // the user's documents folder
 
 bool backend_decode_picture(const char* path, PlatPixels* out);         // a PNG file

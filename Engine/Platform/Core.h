@@ -45,6 +45,7 @@ struct Letterbox {
 
 // Loop.cpp
 bool loop_started(void);
+const char* loop_program_name(void);  // "" unless started by plat_application_main
 
 // Views.cpp
 static constexpr int kMaxDamage = 16;  // rectangles kept apart before they are merged into one

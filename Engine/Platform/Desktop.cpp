@@ -5,8 +5,12 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
+
+#include "Engine/Limits.h"
 
 static std::string home_directory() {
   const char* home = getenv("HOME");
@@ -15,13 +19,28 @@ static std::string home_directory() {
   return pw && pw->pw_dir ? pw->pw_dir : "";
 }
 
-std::string desktop_executable_dir(void) {
+static std::string executable_path() {
   std::string path(4096, '\0');
   ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<size_t>(n) >= path.size()) return ".";
+  if (n <= 0 || static_cast<size_t>(n) >= path.size()) return "";
   path.resize(static_cast<size_t>(n));
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return path;
+}
+
+static bool holds_reserved_picture(const std::string& dir) {
+  return access((dir + "/" + kReservedPicture).c_str(), R_OK) == 0;
+}
+
+std::string desktop_bundle_dir(void) {
+  std::string exe = executable_path();
+  size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return ".";
+  std::string dir = exe.substr(0, slash), name = exe.substr(slash + 1);
+  if (holds_reserved_picture(dir)) return dir;
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  size_t up = dir.rfind('/');
+  std::string installed = (up == std::string::npos ? "." : dir.substr(0, up)) + "/share/" + name;
+  return holds_reserved_picture(installed) ? installed : dir;
 }
 
 std::string desktop_documents_dir(void) {

@@ -18,6 +18,7 @@ static constexpr int kMaxTimers = 8;
 struct LoopState {
   bool started = false;
   bool quit = false;
+  std::string program;  // the running program's name, for its window
   std::string error;
   PlatClockSource clock = nullptr;
   PlatFrameClock schedules[kMaxTimers];
@@ -43,6 +44,8 @@ static void fire_due_timers() {
 }
 
 bool loop_started(void) { return g.started; }
+
+const char* loop_program_name(void) { return g.program.c_str(); }
 
 // ---------------------------------------------------------------------------------------------
 // Offered to backends
@@ -95,6 +98,7 @@ int plat_application_main(int argc, char** argv, const PlatAppHooks* hooks) {
     fprintf(stderr, "%s: cannot open a window: %s\n", name, plat_error());
     return 1;
   }
+  g.program = name;
   hooks->load_main_interface();
   if (!views_have_window()) {
     fprintf(stderr, "%s: cannot open a window: %s\n", name, plat_error());

@@ -37,7 +37,7 @@ static std::string absolute(const std::string& path) {
 }
 
 void paths_start(const char* bundle_dir) {
-  g.bundle = without_trailing_slashes(absolute(bundle_dir ? std::string(bundle_dir) : backend_executable_dir()));
+  g.bundle = without_trailing_slashes(absolute(bundle_dir ? std::string(bundle_dir) : backend_bundle_dir()));
   g.documents = without_trailing_slashes(backend_documents_dir());
   g.real_bundle = resolved(g.bundle.empty() ? "/" : g.bundle);
 }

@@ -16,7 +16,8 @@
 // ---------------------------------------------------------------------------------------------
 // State
 
-static constexpr const char* kWindowTitle = "Soundboard";
+static constexpr const char* kWindowTitle = "Soundboard";  // unless the program has a name
+static constexpr const char* kWindowIcon = "Icon.png";  // in the bundle, when it has one
 static constexpr PlatColor kBars = {0, 0, 0, 255};  // around the frame, where it does not fill
 
 struct ViewsState {
@@ -244,11 +245,15 @@ PlatWindow* plat_window_create(void) {
   if (backend_screen_size(&screen_w, &screen_h))
     scale = std::max(1, std::min(screen_w / static_cast<int>(kFrameWidth),
                                  screen_h / static_cast<int>(kFrameHeight)));
-  if (!backend_window_open(kWindowTitle, static_cast<int>(kFrameWidth) * scale,
+  const char* title = *loop_program_name() ? loop_program_name() : kWindowTitle;
+  if (!backend_window_open(title, static_cast<int>(kFrameWidth) * scale,
                            static_cast<int>(kFrameHeight) * scale,
                            static_cast<int>(kFrameWidth) / 2, static_cast<int>(kFrameHeight) / 2))
     return nullptr;
   g.window = std::make_unique<PlatWindow>();
+  PlatPixels icon;
+  std::string path = paths_in_bundle(kWindowIcon);
+  if (!path.empty() && backend_decode_picture(path.c_str(), &icon)) backend_window_set_icon(&icon);
   return g.window.get();
 }
 

@@ -210,6 +210,40 @@ TEST_F(SDLWindowTest, SDLsRendererKeepsPicturesSharpAtWholeScalesAndSmoothsThemB
   EXPECT_TRUE(mixed(2.5f));
 }
 
+static SDL_Window* TheWindow() {
+  for (Uint32 id = 1; id < 100; id++)
+    if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
+  return nullptr;
+}
+
+static void Key(SDL_Keycode key, Uint16 mod) {
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.state = SDL_PRESSED;
+  e.key.keysym.sym = key;
+  e.key.keysym.mod = mod;
+  SDL_PushEvent(&e);
+}
+
+TEST_F(SDLWindowTest, F11TogglesFullscreenCtrlQEndsAndNeitherReachesTheTouchTable) {
+  static int touches = 0;
+  touches = 0;
+  gAppMain = [] { TouchAdd(-1000, -1000, 3000, 3000, [](TouchData, int, int, int) { return ++touches; }, 0); };
+  Start();
+  SDL_Window* window = TheWindow();
+  ASSERT_NE(window, nullptr);
+  Key(SDLK_F11, KMOD_NONE);
+  EXPECT_TRUE(plat_loop_step(false));
+  EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  Key(SDLK_F11, KMOD_NONE);
+  Key(SDLK_q, KMOD_NONE);  // a q alone is nothing
+  EXPECT_TRUE(plat_loop_step(false));
+  EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  Key(SDLK_q, KMOD_LCTRL);
+  EXPECT_FALSE(plat_loop_step(false));
+  EXPECT_EQ(touches, 0);
+}
+
 TEST(VideoDriverTest, AHeadlessDriverNamedAsSDLReadsTheVariableIsTaken) {
   for (const char* asked : {"offscreen", "OFFSCREEN", "Offscreen", "no-such-driver,offscreen"}) {
     ScopedEnv driver("SDL_VIDEODRIVER", asked);

@@ -57,6 +57,10 @@ bool backend_window_open(const char*, int width, int height, int, int) {
   return true;
 }
 
+void backend_window_set_icon(const PlatPixels*) {
+  // A real backend gives the window its icon, for the title bar and the task bar.
+}
+
 void backend_window_show(void) {
   // A real backend shows the window and raises it to the front.
 }
@@ -142,9 +146,10 @@ void backend_audio_close(void) {
 // ---------------------------------------------------------------------------------------------
 // Files
 
-std::string backend_executable_dir(void) {
-  // A real backend names the folder its program's resources are in.
-  return desktop_executable_dir();
+std::string backend_bundle_dir(void) {
+  // A real backend names the folder its program's resources are in: beside it, or where its
+  // system installs them.
+  return desktop_bundle_dir();
 }
 
 std::string backend_documents_dir(void) {

@@ -144,6 +144,15 @@ bool backend_window_open(const char* title, int width, int height, int min_width
   return true;
 }
 
+void backend_window_set_icon(const PlatPixels* icon) {
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint8_t*>(icon->rgba.data()), icon->width, icon->height, 32, icon->width * 4,
+      SDL_PIXELFORMAT_ABGR8888);
+  if (!surface) return;
+  SDL_SetWindowIcon(g.window, surface);  // SDL keeps its own copy
+  SDL_FreeSurface(surface);
+}
+
 void backend_window_show(void) {
   SDL_ShowWindow(g.window);
   SDL_RaiseWindow(g.window);
@@ -213,10 +222,25 @@ static void report_finger(PlatTouchPhase phase, const SDL_TouchFingerEvent& e) {
              e.y * static_cast<float>(h));
 }
 
+// The desktop's conventions: F11 toggles fullscreen (the frame letterboxed in it), Ctrl+Q
+// ends the program. Keys are never touches.
+static void handle_key(const SDL_KeyboardEvent& key) {
+  if (key.keysym.sym == SDLK_F11 && !key.repeat) {
+    bool full = SDL_GetWindowFlags(g.window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(g.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    core_redraw();
+  } else if (key.keysym.sym == SDLK_q && (key.keysym.mod & KMOD_CTRL)) {
+    core_quit();
+  }
+}
+
 static void handle_event(const SDL_Event& e) {
   switch (e.type) {
     case SDL_QUIT:
       core_quit();
+      break;
+    case SDL_KEYDOWN:
+      handle_key(e.key);
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) core_quit();
@@ -344,7 +368,7 @@ void backend_audio_close(void) {
 // ---------------------------------------------------------------------------------------------
 // Files
 
-std::string backend_executable_dir(void) { return desktop_executable_dir(); }
+std::string backend_bundle_dir(void) { return desktop_bundle_dir(); }
 
 std::string backend_documents_dir(void) { return desktop_documents_dir(); }
 
