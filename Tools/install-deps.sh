@@ -5,7 +5,7 @@ set -e
 
 packages="cmake make g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev
 libspng-dev libsndfile1-dev libsamplerate0-dev fonts-dejavu-core libgtest-dev libbenchmark-dev
-clang libclang-rt-dev xvfb xdotool imagemagick libsdl2-mixer-dev pulseaudio pulseaudio-utils"
+clang libclang-rt-dev xvfb xdotool imagemagick libsdl2-mixer-dev pulseaudio pulseaudio-utils desktop-file-utils"
 
 missing=""
 for p in $packages; do

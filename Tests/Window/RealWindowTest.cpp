@@ -19,7 +19,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -39,8 +41,16 @@ class Process {
     std::vector<char*> args, envp;
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
+    // Ours replace the inherited ones of the same name: a shell keeps only one of each, and
+    // not always the first.
     std::vector<std::string> all(env);
-    for (char** e = environ; *e; e++) all.push_back(*e);  // ours come first, and win
+    auto overridden = [&](const char* inherited) {
+      for (const std::string& e : env)
+        if (std::string_view(inherited).starts_with(e.substr(0, e.find('=') + 1))) return true;
+      return false;
+    };
+    for (char** e = environ; *e; e++)
+      if (!overridden(*e)) all.push_back(*e);
     for (std::string& e : all) envp.push_back(e.data());
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -104,29 +114,52 @@ static bool Shows(const Image& capture, const Image& picture, int x, int y) {
   return true;
 }
 
-TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipOnTheRealAudioPath) {
+// An X server of its own: it picks a free display and says which, on a pipe, once ready.
+class XServer {
+ public:
+  XServer() {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    server_ = std::make_unique<Process>(
+        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+        std::vector<std::string>{}, ready[1]);
+    close(ready[1]);
+    std::string number;
+    for (char c; number.size() < 16 && read(ready[0], &c, 1) == 1 && c != '\n';) number += c;
+    if (!number.empty()) display_ = ":" + number;
+    pipe_ = ready[0];  // kept open: the server may still write to it
+  }
+  ~XServer() {
+    server_.reset();
+    if (pipe_ >= 0) close(pipe_);
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  std::unique_ptr<Process> server_;
+  std::string display_;
+  int pipe_ = -1;
+};
+
+// Starts the program (a command line, as a menu entry gives it) on a fresh X server with SDL's
+// disk audio driver, clicks Coin, and checks what was shown and heard; then ends it as a
+// desktop does. `bundle` is where the program's pictures and clips are expected.
+static void ClickCoinAndHear(const std::string& command, const std::string& bundle) {
   std::string dir = TemporaryDir();
-  // The X server picks a free display and says which on a pipe once it is ready for clients.
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  Process xvfb({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
-               ready[1]);
-  close(ready[1]);
-  std::string number;
-  for (char c; number.size() < 16 && read(ready[0], &c, 1) == 1 && c != '\n';) number += c;
-  ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed?)";
-  std::string display = ":" + number;
+  XServer xserver;
+  ASSERT_FALSE(xserver.display().empty()) << "Xvfb did not start (is it installed?)";
+  const std::string& display = xserver.display();
   std::string x = "DISPLAY=" + display + " ";
 
   std::string audio = dir + "/audio.raw";
-  Process soundboard({SOUNDBOARD}, {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11",
+  Process soundboard({"sh", "-c", "exec " + command}, {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11",
                                     "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio});
   std::string window = Output(x + "timeout 20 xdotool search --sync --onlyvisible --name '^Soundboard$' | head -1");
   window = window.substr(0, window.find('\n'));
   ASSERT_FALSE(window.empty()) << "no window";
   // The screen is 1280 x 1024: the window opens at two pixels a point, with the sharp pictures.
   EXPECT_NE(Output(x + "xdotool getwindowgeometry " + window).find("Geometry: 640x920"), std::string::npos);
-  Image normal = LoadPng(kBundle + "/Coin1@2x.png"), pressed = LoadPng(kBundle + "/Coin2@2x.png");
+  Image normal = LoadPng(bundle + "/Coin1@2x.png"), pressed = LoadPng(bundle + "/Coin2@2x.png");
   ASSERT_GT(normal.width, 0);
   std::string capture = dir + "/window.png";
   auto shows = [&](const Image& picture) {
@@ -142,7 +175,7 @@ TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipOnTheR
   SDL_AudioSpec spec;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
-  ASSERT_NE(SDL_LoadWAV((kBundle + "/Coin.wav").c_str(), &spec, &data, &bytes), nullptr);
+  ASSERT_NE(SDL_LoadWAV((bundle + "/Coin.wav").c_str(), &spec, &data, &bytes), nullptr);
   std::vector<int16_t> clip(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data) + 4800);
   SDL_FreeWAV(data);
   std::vector<int16_t> stereo;
@@ -157,7 +190,28 @@ TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipOnTheR
 
   Output(x + "xdotool mouseup 1");
   EXPECT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin's normal picture never came back";
-  EXPECT_TRUE(soundboard.running());
+  Output(x + "xdotool key --window " + window + " ctrl+q");  // the desktop's way to end it
+  EXPECT_TRUE(WaitFor([&] { return !soundboard.running(); })) << "Ctrl+Q did not end it";
   EXPECT_EQ(soundboard.Terminate(), 0);
-  close(ready[0]);
+}
+
+TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipOnTheRealAudioPath) {
+  ClickCoinAndHear(SOUNDBOARD, kBundle);
+}
+
+// Installed into a prefix of its own, started from its menu entry's Exec line: it finds its
+// pictures and clips under share/, as it did beside itself in the build.
+TEST(InstallTest, TheInstalledProgramStartedFromItsMenuEntryFindsItsBundle) {
+  std::string prefix = TemporaryDir();
+  std::string log = Output("cmake --install " BUILD_DIR " --prefix " + prefix + " 2>&1");
+  std::ifstream entry(prefix + "/share/applications/soundboard.desktop");
+  std::string line, exec;
+  while (std::getline(entry, line))
+    if (line.rfind("Exec=", 0) == 0) exec = line.substr(5);
+  ASSERT_EQ(exec, prefix + "/bin/Soundboard") << log;
+  for (int size : {16, 32, 48, 256})
+    EXPECT_TRUE(fs::exists(prefix + "/share/icons/hicolor/" + std::to_string(size) + "x" +
+                           std::to_string(size) + "/apps/soundboard.png")) << size;
+  EXPECT_FALSE(fs::exists(prefix + "/bin/Coin.wav"));  // the bundle is not beside the program
+  ClickCoinAndHear(exec, prefix + "/share/soundboard");
 }
