@@ -281,7 +281,13 @@ void plat_window_set_size(PlatWindow* window, int width, int height) {
   damage_all();
 }
 
-float views_window_scale(void) { return g.window ? window_letterbox().scale : 1; }
+// Pixels per point as drawn: on a high-density screen the window's units are not its pixels.
+float views_window_scale(void) {
+  if (!g.window) return 1;
+  int w = 0, h = 0;
+  backend_output_size(&w, &h);
+  return views_letterbox(static_cast<float>(w), static_cast<float>(h)).scale;
+}
 
 float plat_window_scale(const PlatWindow* window) { return window ? views_window_scale() : 1; }
 
