@@ -19,8 +19,8 @@ struct Picture {
 std::vector<Picture> SoundboardPictures(const std::string& font_dir);
 
 // The desktop's icon at each size of the hicolor theme, named as the theme lays them out:
-// "16x16/apps/soundboard.png" and so on.
-constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// "16x16/apps/soundboard.png" and so on. 192 and 512 are also the web app's.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 192, 256, 512};
 std::vector<Picture> IconPictures(const std::string& font_dir);
 
 // Writes the picture, and its @2x twin when it has one, into the bundle.
