@@ -1,0 +1,202 @@
+// The browser backend, for WebAssembly: the page's canvas is the window, pointer events are
+// the touches, the browser's frame callback runs the loop, and Web Audio plays the mixer.
+// The page's side is Web.js (the calls below named web_) and Loader.js, which fetches the
+// bundle before main and has the browser decode every picture and clip, so that they are here
+// synchronously when the tables ask.
+//
+// The canvas fills the page: window units are CSS pixels, drawing is in device pixels, and the
+// core letterboxes the frame in it. Frames are drawn by the software compositor into memory
+// and only the damaged rectangles are copied to the canvas.
+#include <emscripten.h>
+
+#include <algorithm>
+
+#include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Raster.h"
+
+extern "C" {
+// Web.js
+void web_page_open(const char* title);
+void web_page_size(int* css_width, int* css_height, int* pixel_width, int* pixel_height);
+void web_page_put(const uint8_t* rgba, int stride, int x, int y, int width, int height);
+void web_page_run(void);
+bool web_audio_open(int rate, int frames, int* granted_rate, int* granted_frames);
+void web_audio_close(void);
+bool web_picture_size(const char* path, int* width, int* height);
+void web_picture_pixels(const char* path, uint8_t* rgba);
+int web_clip_frames(const char* path, int rate);  // -1: not decoded at that rate
+void web_clip_samples(const char* path, int16_t* stereo);
+}
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+static constexpr const char* kBundleDir = "/bundle";        // where Loader.js puts the files
+static constexpr const char* kDocumentsDir = "/documents";  // nothing is written there
+static constexpr int kMaxAudioFrames = 16384;
+
+struct WebState {
+  bool open = false;
+  int css_width = 0, css_height = 0;
+  RasterFrame frame;  // the canvas's pixels
+  PlatAudioPull pull = nullptr;
+  int16_t audio[kMaxAudioFrames * 2];
+};
+
+static WebState g;
+
+// ---------------------------------------------------------------------------------------------
+// Called by the page (Web.js)
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void web_touch(int phase, int finger, int pointer, float x, float y) {
+  core_touch(static_cast<PlatTouchPhase>(phase), finger ? kPlatSourceFinger : kPlatSourceMouse,
+             0, pointer, x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_resized(void) {
+  int pixel_width = 0, pixel_height = 0;
+  web_page_size(&g.css_width, &g.css_height, &pixel_width, &pixel_height);
+  if (pixel_width != g.frame.width || pixel_height != g.frame.height)
+    raster_resize(&g.frame, pixel_width, pixel_height);
+  core_redraw();
+}
+
+// One display frame: due ticks, then drawing. False once the program has ended.
+EMSCRIPTEN_KEEPALIVE bool web_frame(void) { return plat_loop_step(false); }
+
+// Mixes frames of stereo for the audio node and gives where they are.
+EMSCRIPTEN_KEEPALIVE const int16_t* web_audio_pull(int frames) {
+  if (frames > kMaxAudioFrames) frames = kMaxAudioFrames;
+  if (g.pull) g.pull(g.audio, frames);
+  return g.audio;
+}
+}
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+
+bool backend_init(void) {
+  g.open = false;
+  g.pull = nullptr;
+  return true;
+}
+
+void backend_shutdown(void) {
+  backend_audio_close();
+  g.open = false;
+  g.frame = RasterFrame{};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window: the page
+
+bool backend_screen_size(int* width, int* height) {
+  int pixel_width, pixel_height;
+  web_page_size(width, height, &pixel_width, &pixel_height);
+  return *width > 0 && *height > 0;
+}
+
+// The canvas already fills the page; the size asked for is the desktop's, and means nothing
+// here.
+bool backend_window_open(const char* title, int, int, int, int) {
+  web_page_open(title);
+  g.open = true;
+  web_resized();
+  return true;
+}
+
+void backend_window_set_icon(const PlatPixels*) {}  // the page's icons are in its manifest
+
+void backend_window_show(void) {}
+
+void backend_window_set_size(int, int) {}  // a page's size is the browser's
+
+void backend_window_size(int* width, int* height) {
+  *width = g.css_width;
+  *height = g.css_height;
+}
+
+void backend_output_size(int* width, int* height) {
+  *width = g.frame.width;
+  *height = g.frame.height;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+PlatTexture* backend_texture_create(const PlatPixels* pixels) { return new PlatTexture{pixels}; }
+
+void backend_texture_destroy(PlatTexture* texture) { delete texture; }
+
+void backend_draw(const PlatDrawList* list) { raster_draw(&g.frame, *list); }
+
+void backend_present(const PlatIRect* rects, int count) {
+  for (int i = 0; i < count; i++) {
+    int x = std::max(rects[i].x, 0), y = std::max(rects[i].y, 0);
+    int right = std::min(rects[i].x + rects[i].w, g.frame.width);
+    int bottom = std::min(rects[i].y + rects[i].h, g.frame.height);
+    if (right > x && bottom > y)
+      web_page_put(g.frame.rgba.data(), g.frame.width, x, y, right - x, bottom - y);
+  }
+}
+
+bool backend_read_pixels(uint8_t* rgba, int width, int height) {
+  return raster_read(g.frame, rgba, width, height);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events and loop: the browser calls us
+
+void backend_pump_events(int64_t) {}  // each event was reported as it came, by its handler
+
+bool backend_run_loop(void) {
+  web_page_run();
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Audio
+
+bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted) {
+  int granted_rate = 0, granted_frames = 0;
+  g.pull = pull;
+  if (!web_audio_open(rate, frames, &granted_rate, &granted_frames)) {
+    g.pull = nullptr;
+    core_set_error("this browser has no Web Audio");
+    return false;
+  }
+  *granted = {true, granted_rate, granted_frames};
+  return true;
+}
+
+void backend_audio_close(void) {
+  web_audio_close();
+  g.pull = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files: what Loader.js fetched and the browser decoded
+
+std::string backend_bundle_dir(void) { return kBundleDir; }
+
+std::string backend_documents_dir(void) { return kDocumentsDir; }
+
+bool backend_decode_picture(const char* path, PlatPixels* out) {
+  int width = 0, height = 0;
+  if (!web_picture_size(path, &width, &height)) return false;
+  out->width = width;
+  out->height = height;
+  out->rgba.resize(static_cast<size_t>(width) * height * 4);
+  web_picture_pixels(path, out->rgba.data());
+  return true;
+}
+
+bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
+  int frames = web_clip_frames(path, rate);
+  if (frames < 0) return false;
+  out->stereo.resize(static_cast<size_t>(frames) * 2);
+  web_clip_samples(path, out->stereo.data());
+  return true;
+}

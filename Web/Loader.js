@@ -1,0 +1,104 @@
+// Runs before main (linked with --pre-js): fetches every file the bundle lists in bundle.json,
+// writes it into the program's file system under /bundle, and has the browser decode each
+// picture and clip now, so that the engine's tables get them synchronously. A file that is
+// missing or does not decode is left out with a warning: its table then fails as it does on
+// a desktop, and the rest still starts.
+//
+// The same bounds as the desktop's decoders: a picture is a PNG of at most 4096 x 4096 pixels,
+// a clip a WAV file of at most 64 MiB.
+
+Module.bundle = {pictures: {}, clips: {}};
+
+(function () {
+  var kBundle = '/bundle/';
+  var kMaxPictureSide = 4096;
+  var kMaxClipBytes = 64 * 1024 * 1024;
+  var kRate = 48000;  // the mixer's
+
+  function audioContext() {
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context) return null;
+    try {
+      return new Context({latencyHint: 'interactive', sampleRate: kRate});
+    } catch (e) {
+      return new Context({latencyHint: 'interactive'});  // a browser that cannot choose its rate
+    }
+  }
+
+  function isPng(bytes) {
+    var signature = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
+    return bytes.length >= 24 && signature.every(function (b, i) { return bytes[i] === b; });
+  }
+
+  function isWav(bytes) {
+    var text = String.fromCharCode.apply(null, bytes.subarray(0, 12));
+    return text.slice(0, 4) === 'RIFF' && text.slice(8, 12) === 'WAVE';
+  }
+
+  // The size from the header, before any decoding: a huge picture is refused unread.
+  function pngSide(bytes) {
+    var view = new DataView(bytes.buffer, bytes.byteOffset);
+    return Math.max(view.getUint32(16), view.getUint32(20));
+  }
+
+  function decodePicture(name, bytes) {
+    if (!isPng(bytes)) return Promise.reject(new Error('not a PNG file'));
+    if (pngSide(bytes) > kMaxPictureSide) return Promise.reject(new Error('larger than 4096 pixels'));
+    var options = {premultiplyAlpha: 'none', colorSpaceConversion: 'none'};
+    return createImageBitmap(new Blob([bytes], {type: 'image/png'}), options).then(function (bitmap) {
+      var canvas = document.createElement('canvas');
+      canvas.width = bitmap.width;
+      canvas.height = bitmap.height;
+      var context = canvas.getContext('2d', {willReadFrequently: true});
+      context.drawImage(bitmap, 0, 0);
+      var rgba = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
+      Module.bundle.pictures[kBundle + name] = {width: bitmap.width, height: bitmap.height, rgba: rgba};
+      bitmap.close();
+    });
+  }
+
+  function decodeClip(name, bytes, audio) {
+    if (!isWav(bytes)) return Promise.reject(new Error('not a WAV file'));
+    if (bytes.length > kMaxClipBytes) return Promise.reject(new Error('larger than 64 MiB'));
+    return new Promise(function (resolve, reject) {
+      audio.decodeAudioData(bytes.slice().buffer, resolve, reject);
+    }).then(function (buffer) {
+      var left = buffer.getChannelData(0);
+      var right = buffer.numberOfChannels > 1 ? buffer.getChannelData(1) : left;
+      Module.bundle.clips[kBundle + name] = {rate: buffer.sampleRate, left: left, right: right};
+    });
+  }
+
+  function load(name, audio) {
+    return fetch(name).then(function (response) {
+      if (!response.ok) throw new Error('HTTP ' + response.status);
+      return response.arrayBuffer();
+    }).then(function (buffer) {
+      var bytes = new Uint8Array(buffer);
+      var folder = (kBundle + name).replace(/\/[^/]*$/, '');
+      FS.mkdirTree(folder);
+      FS.writeFile(kBundle + name, bytes);
+      if (/\.png$/i.test(name)) return decodePicture(name, bytes);
+      if (/\.wav$/i.test(name) && audio) return decodeClip(name, bytes, audio);
+    }).catch(function (error) {
+      console.warn('Soundboard: ' + name + ' left out: ' + error.message);
+    });
+  }
+
+  Module.preRun = [].concat(Module.preRun || [], function () {
+    addRunDependency('bundle');
+    FS.mkdirTree('/bundle');
+    FS.mkdirTree('/documents');
+    var audio = audioContext();
+    Module.audioContext = audio;
+    fetch('bundle.json').then(function (response) {
+      return response.json();
+    }).then(function (list) {
+      return Promise.all(list.files.map(function (name) { return load(name, audio); }));
+    }).catch(function (error) {
+      console.warn('Soundboard: no bundle: ' + error.message);
+    }).then(function () {
+      removeRunDependency('bundle');
+    });
+  });
+})();
