@@ -3,13 +3,17 @@
 #            fuzzers (FUZZ_SECONDS each) and the one-hour soak
 # make bench builds and runs the benchmarks, which print their figures
 # make demo  records a short session headless: Docs/Demo/demo.gif, sheet.png and demo.wav
-# make fuzz, make soak: those two parts of the tests on their own
+# make web   builds the soundboard for the browser into build/web/site, a folder any static
+#            web server can serve; make serve serves it on http://127.0.0.1:8000/
+# make fuzz, make soak, make web-test: those parts of the tests on their own
 
 BUILD ?= build
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+# Debian's emscripten finds its JavaScript parser (node-acorn) here.
+EMSCRIPTEN_NODE_PATH ?= /usr/share/nodejs
 
-.PHONY: run release test fuzz soak demo bench deps clean
+.PHONY: run release test fuzz soak web serve web-test demo bench deps clean
 
 deps:
 	@Tools/install-deps.sh
@@ -27,7 +31,7 @@ test: deps
 	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DWITH_BENCHMARKS=OFF
 	cmake --build $(BUILD)/test -j$(JOBS)
 	ctest --test-dir $(BUILD)/test --output-on-failure -j$(JOBS)
-	@$(MAKE) --no-print-directory fuzz soak
+	@$(MAKE) --no-print-directory web-test fuzz soak
 
 fuzz: deps
 	cmake -S Tests/Fuzz -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=clang++
@@ -36,6 +40,22 @@ fuzz: deps
 
 soak: release
 	Tests/Soak/soak.sh $(BUILD)/release/bin/Replay $(BUILD)/soak
+
+# The browser's build takes the pictures, clips and icons from the native one.
+web: release
+	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) emcmake cmake -S . -B $(BUILD)/web -DCMAKE_BUILD_TYPE=Release \
+	  -DNATIVE_BUILD=$(abspath $(BUILD))/release
+	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) cmake --build $(BUILD)/web -j$(JOBS)
+
+serve: web
+	node Web/serve.mjs $(BUILD)/web/site 8000
+
+Tests/Web/node_modules: Tests/Web/package-lock.json
+	npm ci --prefix Tests/Web --no-audit --no-fund
+	@touch $@
+
+web-test: web Tests/Web/node_modules
+	WEB_SITE=$(abspath $(BUILD))/web/site node --test Tests/Web/
 
 # The frames become an animated GIF by ImageMagick: a fixed palette, no dithering, only what
 # changed in each frame, so that the same frames give the same small file.
@@ -48,10 +68,10 @@ demo: release
 	  -layers Optimize Docs/Demo/demo.gif
 	@ls -l Docs/Demo
 
-bench: deps
+bench: deps web Tests/Web/node_modules
 	cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DWITH_TESTS=OFF
 	cmake --build $(BUILD)/bench -j$(JOBS)
-	Benchmarks/bench.sh $(BUILD)/bench/bin
+	Benchmarks/bench.sh $(BUILD)/bench/bin $(BUILD)/web/site
 
 clean:
 	rm -rf $(BUILD)

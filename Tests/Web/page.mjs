@@ -1,0 +1,199 @@
+// What the browser tests and the latency figure share: the site served on loopback, Debian's
+// Chromium at a phone's pixel density with touch, a finger held down through DevTools, and
+// looks at the canvas and the recorded sound from inside the page.
+import { chromium } from 'playwright-core';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { serve } from '../../Web/serve.mjs';
+
+export const SITE = path.resolve(process.env.WEB_SITE ?? 'build/web/site');
+
+// Where the buttons are, in points: the top left corner of each.
+export const BUTTONS = {
+  Coin: [10, 240], Shroom: [85, 240], Jump: [170, 380], Theme: [85, 100], Kart: [160, 100],
+};
+
+// Chromium as installed by Debian, quiet: no network of its own, no first-run pages. Without
+// `gesture`, audio may start before any touch, as on a desktop; with it, only a user's gesture
+// starts it, as on a phone.
+export function launch({ gesture = false } = {}) {
+  const policy = gesture ? 'document-user-activation-required' : 'no-user-gesture-required';
+  return chromium.launch({
+    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+    args: ['--disable-gpu', '--disable-background-networking', '--disable-component-update',
+           '--disable-quic', '--disable-sync', '--no-first-run', `--autoplay-policy=${policy}`],
+  });
+}
+
+// A folder served on 127.0.0.1 at a free port, and a way to stop it at once.
+export async function site(root = SITE) {
+  const server = await serve(root);
+  return {
+    url: `http://127.0.0.1:${server.address().port}/`,
+    close: () => new Promise((done) => { server.closeAllConnections(); server.close(done); }),
+  };
+}
+
+// A copy of the site with some of its files removed (null) or replaced by other bytes.
+export function siteWith(changes) {
+  const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-site-'));
+  fs.cpSync(SITE, copy, { recursive: true });
+  for (const [name, bytes] of Object.entries(changes)) {
+    if (bytes === null) fs.rmSync(path.join(copy, name));
+    else fs.writeFileSync(path.join(copy, name), bytes);
+  }
+  return copy;
+}
+
+// A phone-sized page with the soundboard started: the bundle loaded, main run and a frame shown.
+export async function openPage(browser, url, { width = 320, height = 460, scale = 2 } = {}) {
+  const context = await browser.newContext({
+    viewport: { width, height }, deviceScaleFactor: scale, hasTouch: true, isMobile: true,
+  });
+  const page = await context.newPage();
+  page.warnings = [];
+  page.printed = [];  // the program's own lines
+  page.on('console', (message) => {
+    if (message.type() === 'warning') page.warnings.push(message.text());
+    if (message.type() === 'log') page.printed.push(message.text());
+  });
+  page.on('pageerror', (error) => page.warnings.push(`error: ${error.message}`));
+  page.devtools = await context.newCDPSession(page);
+  await page.goto(url);
+  await started(page);
+  return page;
+}
+
+// Closes the page, failing if a script of it threw on the way.
+export async function closePage(page) {
+  const errors = page.warnings.filter((w) => w.startsWith('error: '));
+  await page.context().close();
+  if (errors.length) throw new Error(`the page threw: ${errors.join('; ')}`);
+}
+
+export const started = (page) => until(page, () => window.Module?.calledRun && Module.page?.audio, null, 'the start');
+
+// Runs a function in the page and gives what it returns. Unlike Playwright's own evaluate it is
+// no user gesture, so that a gesture the page needs must come from a finger, as on a phone.
+export async function look(page, fn, arg = null) {
+  const { result, exceptionDetails } = await page.devtools.send('Runtime.evaluate', {
+    expression: `(${fn})(${JSON.stringify(arg)})`, returnByValue: true, awaitPromise: true,
+  });
+  if (exceptionDetails) throw new Error(exceptionDetails.exception?.description ?? exceptionDetails.text);
+  return result.value;
+}
+
+// Waits, a display frame at a time, until the function in the page returns something true, or
+// gives up after a few seconds.
+export function until(page, fn, arg, what, seconds = 5) {
+  return look(page, `([arg, what, seconds]) => new Promise((done, fail) => {
+    const give_up = performance.now() + seconds * 1000;
+    const poll = () => {
+      let value;
+      try { value = (${fn})(arg); } catch (error) { value = false; }
+      if (value) done(value);
+      else if (performance.now() > give_up) fail(new Error('gave up waiting for ' + what));
+      else requestAnimationFrame(poll);
+    };
+    poll();
+  })`, [arg, what, seconds]);
+}
+
+// A finger through DevTools, so that it stays down until lifted (a tap is both at once).
+export async function down(page, x, y) {
+  await page.devtools.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x, y }] });
+}
+
+export async function up(page) {
+  await page.devtools.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+}
+
+export async function press(page, button) {
+  const [x, y] = BUTTONS[button];
+  await down(page, x + 20, y + 10);
+}
+
+// Counts the opaque pixels of the picture, as the program got it, and those the canvas shows
+// exactly with the picture's top left corner at (x, y) in points: its @2x twin on a dense
+// screen, or else each of its pixels as a square of them. Runs in the page.
+const matching = `(name, x, y) => {
+  const ratio = window.devicePixelRatio >= 2 ? 2 : 1;
+  const twin = ratio === 2 && Module.bundle.pictures['/bundle/' + name + '@2x.png'];
+  const picture = twin || Module.bundle.pictures['/bundle/' + name + '.png'];
+  const grow = twin ? 1 : ratio;
+  const canvas = document.getElementById('screen');
+  const seen = canvas.getContext('2d').getImageData(x * ratio, y * ratio, picture.width * grow,
+                                                    picture.height * grow).data;
+  let opaque = 0, matched = 0;
+  for (let i = 0; i < picture.rgba.length; i += 4) {
+    if (picture.rgba[i + 3] !== 255) continue;
+    opaque++;
+    const p = i / 4, px = (p % picture.width) * grow, py = Math.floor(p / picture.width) * grow;
+    const s = (py * picture.width * grow + px) * 4;
+    if (seen[s] === picture.rgba[i] && seen[s + 1] === picture.rgba[i + 1] &&
+        seen[s + 2] === picture.rgba[i + 2]) matched++;
+  }
+  return { opaque, matched };
+}`;
+
+// What shows the picture at (x, y): its opaque pixels counted, and those matched.
+export function shows(page, name, x, y) {
+  return look(page, `([name, x, y]) => (${matching})(name, x, y)`, [name, x, y]);
+}
+
+// Waits until the canvas shows the picture at (x, y), every opaque pixel of it.
+export function waitShown(page, name, x, y) {
+  const whole = `([name, x, y]) => {
+    const m = (${matching})(name, x, y);
+    return m.opaque > 0 && m.matched === m.opaque;
+  }`;
+  return until(page, whole, [name, x, y], `${name} at (${x}, ${y})`);
+}
+
+// Every buffer the page mixes from now on is kept, as interleaved 16-bit stereo.
+export function record(page) {
+  return look(page, () => { Module.page.recording = []; });
+}
+
+// Waits until the recording holds `frames` frames after its first sound.
+export function waitHeard(page, frames) {
+  return until(page, (frames) => {
+    let total = 0, heard = false;
+    for (const buffer of Module.page.recording) {
+      if (!heard) {
+        const at = buffer.findIndex((s) => s !== 0);
+        if (at < 0) continue;
+        heard = true;
+        total = buffer.length / 2 - Math.floor(at / 2);
+      } else {
+        total += buffer.length / 2;
+      }
+    }
+    return total >= frames;
+  }, frames, `${frames} frames of sound`);
+}
+
+// The recording so far, and each named clip as the program's mixer holds it, as plain arrays
+// of interleaved 16-bit stereo.
+export function recorded(page, ...clips) {
+  return look(page, (clips) => {
+    const parts = Module.page.recording;
+    const all = new Int16Array(parts.reduce((n, part) => n + part.length, 0));
+    let at = 0;
+    for (const part of parts) { all.set(part, at); at += part.length; }
+    const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
+    const stereo = clips.map((name) => {
+      const clip = Module.bundle.clips[`/bundle/${name}`];
+      const out = new Array(clip.left.length * 2);
+      for (let i = 0; i < clip.left.length; i++) {
+        out[2 * i] = sixteen(clip.left[i]);
+        out[2 * i + 1] = sixteen(clip.right[i]);
+      }
+      return out;
+    });
+    return { sound: Array.from(all), clips: stereo };
+  }, clips);
+}
+
+export const firstSound = (samples) => samples.findIndex((s) => s !== 0);
