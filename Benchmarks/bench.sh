@@ -3,9 +3,10 @@
 # same run: one `name value` line per figure (the unit in the name), then a table to read.
 # Asserts nothing: these machines are shared and noisy, so read the ratios.
 #
-# usage: Benchmarks/bench.sh BIN_DIR   (make bench)
+# usage: Benchmarks/bench.sh BIN_DIR [WEB_SITE_DIR]   (make bench)
 set -u
 bin="$(cd "$1" && pwd)"
+site="${2:-}"
 work="$(mktemp -d /tmp/bench-XXXXXX)"
 figures="$work/figures.txt"
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
@@ -69,6 +70,11 @@ fi
 kill $pulse_server 2>/dev/null
 unset PULSE_RUNTIME_PATH PULSE_STATE_PATH PULSE_SERVER
 
+# --- Touch to sound in a browser: headless Chromium, the page on loopback ---------------------
+if [ -n "$site" ]; then
+  node "$(dirname "$0")/web-latency.mjs" "$site" 200 | say
+fi
+
 # --- Start-up and memory, headless ---------------------------------------------------------
 for i in 1 2 3; do "$bin/StartupBench" "" "$bin/Soundboard"; done > "$work/startup.txt"
 for i in 1 2 3; do "$bin/StartupBench" bare_ "$bin/BareSDL" once 320x460; done >> "$work/startup.txt"
@@ -114,6 +120,12 @@ awk '
     row("audio period, ms", "audio_period_ms", "sdl_mixer_audio_period_ms", "SDL2_mixer, chunk 2048")
     row("touch to sound p99 on PulseAudio, ms", "pulse_touch_to_sound_p99_ms", "pulse_server_latency_ms", "server latency of our stream")
     row("PulseAudio underruns in 60 s", "pulse_underruns_60s", "", "")
+    row("browser: touch to sound start, ms", "web_touch_to_start_ms", "web_bare_touch_to_start_ms", "AudioBufferSourceNode.start")
+    row("browser: touch to start p99, ms", "web_touch_to_start_p99_ms", "web_bare_touch_to_start_p99_ms", "AudioBufferSourceNode.start")
+    row("browser: in the handler p99, ms", "web_handler_to_start_p99_ms", "web_bare_handler_to_start_p99_ms", "AudioBufferSourceNode.start")
+    row("browser: base latency, ms", "web_base_latency_ms", "web_bare_base_latency_ms", "AudioBufferSourceNode page")
+    row("browser: output latency, ms", "web_output_latency_ms", "", "")
+    row("browser: our buffer, ms", "web_audio_buffer_ms", "", "")
     row("touch to screen p99, ms", "touch_to_screen_p99_ms", "", "")
     row("tick lateness p99, ms", "tick_late_p99_ms", "", "")
     row("drift after 300 ticks, ms", "drift_ms", "naive_drift_ms", "a SDL_Delay(33) loop")
