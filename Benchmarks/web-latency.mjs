@@ -4,7 +4,7 @@
 // AudioBufferSourceNode in its handler, measured the same way.
 //
 //   node Benchmarks/web-latency.mjs SITE_DIR [PRESSES]     (make bench)
-import { launch, site, openPage, look, down, up } from '../Tests/Web/page.mjs';
+import { launch, site, openPage, phonePage, look, down, up } from '../Tests/Web/page.mjs';
 
 const presses = Number(process.argv[3] ?? 100);
 
@@ -57,11 +57,7 @@ try {
   print('web_output_latency_ms', ours.output * 1000);
   print('web_audio_buffer_ms', ours.buffer * 1000);
 
-  const other = await browser.newContext({
-    viewport: { width: 320, height: 460 }, deviceScaleFactor: 2, hasTouch: true, isMobile: true,
-  });
-  const plain = await other.newPage();
-  plain.devtools = await other.newCDPSession(plain);
+  const plain = await phonePage(browser);
   await plain.setContent(bare);
   await pressAll(plain);
   const theirs = await look(plain, () => window.presses);

@@ -8,6 +8,7 @@
 // a clip a WAV file of at most 64 MiB.
 
 Module.bundle = {pictures: {}, clips: {}};
+Module.page = Module.page || {};  // what the page offers its tests (Web.js)
 
 (function () {
   var kBundle = '/bundle/';
@@ -87,7 +88,7 @@ Module.bundle = {pictures: {}, clips: {}};
 
   Module.preRun = [].concat(Module.preRun || [], function () {
     addRunDependency('bundle');
-    FS.mkdirTree('/bundle');
+    FS.mkdirTree(kBundle);
     FS.mkdirTree('/documents');
     var audio = audioContext();
     Module.audioContext = audio;

@@ -96,12 +96,12 @@ class Presser {
 
 // A mono clip of the bundle at the given rate; empty when the file is not that.
 inline std::vector<int16_t> LoadMonoClip(const std::string& path, int rate) {
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wav;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
   std::vector<int16_t> clip;
-  if (!SDL_LoadWAV(path.c_str(), &spec, &data, &bytes)) return clip;
-  if (spec.channels == 1 && spec.freq == rate && spec.format == AUDIO_S16LSB)
+  if (!SDL_LoadWAV(path.c_str(), &wav, &data, &bytes)) return clip;
+  if (wav.channels == 1 && wav.freq == rate && wav.format == AUDIO_S16LSB)
     clip.assign(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
   SDL_FreeWAV(data);
   return clip;

@@ -47,6 +47,12 @@ static Letterbox window_letterbox() {  // in window units, where touches are
   return views_letterbox(static_cast<float>(w), static_cast<float>(h));
 }
 
+static Letterbox output_letterbox() {  // in the backend's pixels, where drawing is
+  int w = 0, h = 0;
+  if (g.window) backend_output_size(&w, &h);
+  return views_letterbox(static_cast<float>(w), static_cast<float>(h));
+}
+
 PlatPoint views_window_to_points(float x, float y) {
   Letterbox box = window_letterbox();
   return {(x - box.x) / box.scale, (y - box.y) / box.scale};
@@ -178,7 +184,7 @@ static void draw_damage(const PlatWindow* window) {
   backend_output_size(&w, &h);
   if (w != g.drawn_width || h != g.drawn_height) damage_all();  // the backend's frame is new
   if (!g.damage.all && g.damage.count == 0) return;
-  Letterbox box = views_letterbox(static_cast<float>(w), static_cast<float>(h));
+  Letterbox box = output_letterbox();
   PlatIRect output{0, 0, w, h};
   PlatIRect frame = intersect(output, to_pixels(box, {0, 0, kFrameWidth, kFrameHeight}));
   // Whole-number scales keep every picture pixel square and sharp; others are smoothed.
@@ -282,12 +288,7 @@ void plat_window_set_size(PlatWindow* window, int width, int height) {
 }
 
 // Pixels per point as drawn: on a high-density screen the window's units are not its pixels.
-float views_window_scale(void) {
-  if (!g.window) return 1;
-  int w = 0, h = 0;
-  backend_output_size(&w, &h);
-  return views_letterbox(static_cast<float>(w), static_cast<float>(h)).scale;
-}
+float views_window_scale(void) { return g.window ? output_letterbox().scale : 1; }
 
 float plat_window_scale(const PlatWindow* window) { return window ? views_window_scale() : 1; }
 

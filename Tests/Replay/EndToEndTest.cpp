@@ -44,12 +44,12 @@ static const std::string kBundle = fs::path(REPLAY).parent_path();
 
 // A WAV file's 16-bit samples as they are in it.
 static std::vector<int16_t> LoadWav(const std::string& path, int* channels = nullptr) {
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wav;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
-  if (!SDL_LoadWAV(path.c_str(), &spec, &data, &bytes)) return {};
+  if (!SDL_LoadWAV(path.c_str(), &wav, &data, &bytes)) return {};
   std::vector<int16_t> samples(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
-  if (channels) *channels = spec.channels;
+  if (channels) *channels = wav.channels;
   SDL_FreeWAV(data);
   return samples;
 }

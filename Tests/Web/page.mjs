@@ -46,12 +46,19 @@ export function siteWith(changes) {
   return copy;
 }
 
-// A phone-sized page with the soundboard started: the bundle loaded, main run and a frame shown.
-export async function openPage(browser, url, { width = 320, height = 460, scale = 2 } = {}) {
+// A blank page of a phone's size and density, with touch and a DevTools session of its own.
+export async function phonePage(browser, { width = 320, height = 460, scale = 2 } = {}) {
   const context = await browser.newContext({
     viewport: { width, height }, deviceScaleFactor: scale, hasTouch: true, isMobile: true,
   });
   const page = await context.newPage();
+  page.devtools = await context.newCDPSession(page);
+  return page;
+}
+
+// A phone-sized page with the soundboard started: the bundle loaded, main run and a frame shown.
+export async function openPage(browser, url, size = {}) {
+  const page = await phonePage(browser, size);
   page.warnings = [];
   page.printed = [];  // the program's own lines
   page.on('console', (message) => {
@@ -59,7 +66,6 @@ export async function openPage(browser, url, { width = 320, height = 460, scale 
     if (message.type() === 'log') page.printed.push(message.text());
   });
   page.on('pageerror', (error) => page.warnings.push(`error: ${error.message}`));
-  page.devtools = await context.newCDPSession(page);
   await page.goto(url);
   await started(page);
   return page;

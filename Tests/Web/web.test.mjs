@@ -15,8 +15,11 @@ let browser, server;
 before(async () => { browser = await launch(); server = await site(); });
 after(async () => { await browser?.close(); await server?.close(); });
 
-// The clip's samples from its first sound on, at the recording's first sound.
-function assertClipFrom(sound, clip, frames, what) {
+// Waits for `frames` frames of sound in the recording, then checks they are the named clip's
+// from its first sound on, at the recording's first sound.
+async function assertHeard(page, name, frames, what) {
+  await waitHeard(page, frames);
+  const { sound, clips: [clip] } = await recorded(page, name);
   const start = firstSound(sound) - firstSound(clip);
   assert.ok(start >= 0, `${what}: nothing heard`);
   assert.deepEqual(sound.slice(start, start + frames * 2), clip.slice(0, frames * 2), what);
@@ -31,9 +34,7 @@ test('a finger held on Coin shows its pressed picture and plays its clip; lifted
   await waitShown(page, 'Coin2', x, y);
   const held = await shows(page, 'Coin1', x, y);
   assert.ok(held.matched < held.opaque, 'the normal picture is gone while held');
-  await waitHeard(page, 4096);
-  const { sound, clips: [coin] } = await recorded(page, 'Coin.wav');
-  assertClipFrom(sound, coin, 4096, 'the Coin clip from its first sample');
+  await assertHeard(page, 'Coin.wav', 4096, 'the Coin clip from its first sample');
   await up(page);
   await waitShown(page, 'Coin1', x, y);
   await closePage(page);
@@ -144,9 +145,7 @@ test('a missing clip leaves its button silent, a bad picture gives the reserved 
     assert.equal(firstSound(quiet.sound), -1, 'Shroom is silent');
     await press(page, 'Coin');
     await up(page);
-    await waitHeard(page, 2048);
-    const { sound, clips: [coin] } = await recorded(page, 'Coin.wav');
-    assertClipFrom(sound, coin, 2048, 'Coin still plays');
+    await assertHeard(page, 'Coin.wav', 2048, 'Coin still plays');
     await closePage(page);
   } finally {
     await partial.close();
@@ -184,9 +183,7 @@ test('on a phone, where a press is no gesture but a release is, the first press 
     assert.equal(await look(page, () => Module.page.audio.state), 'suspended', 'a press alone wakes nothing');
     await up(page);
     await until(page, () => Module.page.audio.state === 'running', null, 'the audio to run');
-    await waitHeard(page, 4096);
-    const { sound, clips: [coin] } = await recorded(page, 'Coin.wav');
-    assertClipFrom(sound, coin, 4096, 'the first press, from its first sample');
+    await assertHeard(page, 'Coin.wav', 4096, 'the first press, from its first sample');
     await closePage(page);
   } finally {
     await phone.close();

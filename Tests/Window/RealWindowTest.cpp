@@ -172,10 +172,10 @@ static void ClickCoinAndHear(const std::string& command, const std::string& bund
   EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin's pressed picture never shown";
 
   // The clip, as the device played it: both sides, from its first sample, in the device's file.
-  SDL_AudioSpec spec;
+  SDL_AudioSpec wav;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
-  ASSERT_NE(SDL_LoadWAV((bundle + "/Coin.wav").c_str(), &spec, &data, &bytes), nullptr);
+  ASSERT_NE(SDL_LoadWAV((bundle + "/Coin.wav").c_str(), &wav, &data, &bytes), nullptr);
   std::vector<int16_t> clip(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data) + 4800);
   SDL_FreeWAV(data);
   std::vector<int16_t> stereo;

@@ -36,7 +36,6 @@ static constexpr const char* kDocumentsDir = "/documents";  // nothing is writte
 static constexpr int kMaxAudioFrames = 16384;
 
 struct WebState {
-  bool open = false;
   int css_width = 0, css_height = 0;
   RasterFrame frame;  // the canvas's pixels
   PlatAudioPull pull = nullptr;
@@ -78,14 +77,12 @@ EMSCRIPTEN_KEEPALIVE const int16_t* web_audio_pull(int frames) {
 // Life cycle
 
 bool backend_init(void) {
-  g.open = false;
   g.pull = nullptr;
   return true;
 }
 
 void backend_shutdown(void) {
   backend_audio_close();
-  g.open = false;
   g.frame = RasterFrame{};
 }
 
@@ -102,7 +99,6 @@ bool backend_screen_size(int* width, int* height) {
 // here.
 bool backend_window_open(const char* title, int, int, int, int) {
   web_page_open(title);
-  g.open = true;
   web_resized();
   return true;
 }

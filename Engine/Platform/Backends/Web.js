@@ -74,7 +74,6 @@ mergeInto(LibraryManager.library, {
     WebPage.canvas = canvas;
     WebPage.context = canvas.getContext('2d');
     document.title = UTF8ToString(title);
-    Module.page = Module.page || {};
     ['pointerdown', 'pointermove', 'pointerup', 'pointercancel'].forEach(function (type) {
       canvas.addEventListener(type, WebPage.pointer, {passive: false});
     });
@@ -89,11 +88,10 @@ mergeInto(LibraryManager.library, {
   web_page_size__deps: ['$WebPage'],
   web_page_size: function (css_width, css_height, pixel_width, pixel_height) {
     var canvas = WebPage.canvas || Module.canvas || document.getElementById('screen');
-    var ratio = window.devicePixelRatio || 1;
     HEAP32[css_width >> 2] = canvas.clientWidth;
     HEAP32[css_height >> 2] = canvas.clientHeight;
-    HEAP32[pixel_width >> 2] = WebPage.canvas ? canvas.width : Math.round(canvas.clientWidth * ratio);
-    HEAP32[pixel_height >> 2] = WebPage.canvas ? canvas.height : Math.round(canvas.clientHeight * ratio);
+    HEAP32[pixel_width >> 2] = canvas.width;  // fitted to the screen once the page is open
+    HEAP32[pixel_height >> 2] = canvas.height;
   },
 
   web_page_put__deps: ['$WebPage'],
@@ -135,7 +133,6 @@ mergeInto(LibraryManager.library, {
     node.connect(audio.destination);
     WebPage.audio = audio;
     WebPage.node = node;
-    Module.page = Module.page || {};
     Module.page.audio = audio;
     Module.page.frames = size;
     HEAP32[granted_rate >> 2] = audio.sampleRate;
@@ -170,9 +167,10 @@ mergeInto(LibraryManager.library, {
   web_clip_samples: function (path, stereo) {
     var clip = Module.bundle.clips[UTF8ToString(path)];
     var at = stereo >> 1;
+    var sixteen = function (v) { return Math.max(-32768, Math.min(32767, Math.round(v * 32768))); };
     for (var i = 0; i < clip.left.length; i++) {
-      HEAP16[at + 2 * i] = Math.max(-32768, Math.min(32767, Math.round(clip.left[i] * 32768)));
-      HEAP16[at + 2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(clip.right[i] * 32768)));
+      HEAP16[at + 2 * i] = sixteen(clip.left[i]);
+      HEAP16[at + 2 * i + 1] = sixteen(clip.right[i]);
     }
   },
 });
