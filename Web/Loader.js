@@ -14,17 +14,36 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
   var kBundle = '/bundle/';
   var kMaxPictureSide = 4096;
   var kMaxClipBytes = 64 * 1024 * 1024;
-  var kRate = 48000;  // the mixer's
+  var mixerBytes = null;  // the worklet mixer's module, fetched once
 
-  function audioContext() {
+  // The page's sound: a context at the output's own rate (or at `rate`, to replace one), so that
+  // the browser resamples nothing, and, where the browser has audio worklets, the mixer's
+  // worklet loaded into it. Gives {audio, mixer}, mixer a promise of the worklet's module, or of
+  // null to mix on the page; null without Web Audio. An iPhone plays a page's sound through its
+  // silent switch only in a playback session, asked for before the context starts.
+  Module.openSound = function (rate) {
     var Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return null;
-    try {
-      return new Context({latencyHint: 'interactive', sampleRate: kRate});
-    } catch (e) {
-      return new Context({latencyHint: 'interactive'});  // a browser that cannot choose its rate
+    if (navigator.audioSession) navigator.audioSession.type = 'playback';
+    var options = {latencyHint: 'interactive'};
+    if (rate) options.sampleRate = rate;
+    var audio = new Context(options);
+    if (typeof AudioWorkletNode !== 'function' || !audio.audioWorklet) {
+      return {audio: audio, mixer: Promise.resolve(null)};
     }
-  }
+    var bytes = mixerBytes ? Promise.resolve(mixerBytes) : fetch('WebMixer.wasm').then(function (response) {
+      if (!response.ok) throw new Error('WebMixer.wasm: HTTP ' + response.status);
+      return response.arrayBuffer();
+    });
+    var mixer = Promise.all([bytes, audio.audioWorklet.addModule('WebMixer.js')]).then(function (loaded) {
+      mixerBytes = loaded[0];
+      return mixerBytes;
+    }, function (error) {
+      console.warn('Soundboard: no mixer on the audio thread (' + error.message + '): mixing on the page');
+      return null;
+    });
+    return {audio: audio, mixer: mixer};
+  };
 
   function isPng(bytes) {
     var signature = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
@@ -90,15 +109,17 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     addRunDependency('bundle');
     FS.mkdirTree(kBundle);
     FS.mkdirTree('/documents');
-    var audio = audioContext();
-    Module.audioContext = audio;
-    fetch('bundle.json').then(function (response) {
+    var sound = Module.openSound();
+    var audio = sound && sound.audio;
+    var files = fetch('bundle.json').then(function (response) {
       return response.json();
     }).then(function (list) {
       return Promise.all(list.files.map(function (name) { return load(name, audio); }));
     }).catch(function (error) {
       console.warn('Soundboard: no bundle: ' + error.message);
-    }).then(function () {
+    });
+    Promise.all([files, sound && sound.mixer]).then(function (done) {
+      if (sound) Module.sound = {audio: audio, mixer: done[1]};
       removeRunDependency('bundle');
     });
   });

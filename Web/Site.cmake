@@ -1,12 +1,13 @@
 # Lays out the site beside the linked program (cmake -P, after each link): the page, its
-# manifest and icons, the bundle's pictures and clips with their list (bundle.json, read by
-# Loader.js), and the service worker with every file to cache and a version that changes
-# whenever any file does.
+# manifest and icons, the audio worklet's script, the bundle's pictures and clips with their
+# list (bundle.json, read by Loader.js), and the service worker with every file to cache and a
+# version that changes whenever any file does.
 #
-# cmake -DSITE=DIR -DSOURCE=DIR -DBUNDLE=DIR -DICONS=DIR -P Site.cmake
+# cmake -DSITE=DIR -DSOURCE=DIR -DENGINE=DIR -DBUNDLE=DIR -DICONS=DIR -P Site.cmake
 foreach(file index.html manifest.webmanifest)
   file(COPY ${SOURCE}/${file} DESTINATION ${SITE})
 endforeach()
+file(COPY ${ENGINE}/WebMixer.js DESTINATION ${SITE})  # the audio thread's side of the backend
 foreach(side 192 512)
   configure_file(${ICONS}/${side}x${side}/apps/soundboard.png ${SITE}/icon-${side}.png COPYONLY)
 endforeach()

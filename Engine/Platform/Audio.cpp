@@ -1,6 +1,7 @@
 // Players over the shared mixer: each clip decoded and converted once, to the mixer's format,
 // when its player is made; stop, rewind and play are cues to the mixer. The device, when there
-// is one, pulls the mixer on its own thread; without one, plat_audio_render does.
+// is one, pulls the mixer on its own thread; without one, plat_audio_render does. A device that
+// runs its own copy of the mixer (a browser's audio thread) takes the cues through its port.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -31,6 +32,15 @@ struct AudioState {
 static AudioState g;
 static PlatMixer g_mixer;  // apart from the state: it is shared with the audio thread
 
+// Cues go to the mixer here, unless the device mixes with a copy of its own.
+static const PlatMixerPort kOwnMixer = {
+    [](const int16_t* samples, uint32_t frames) { return g_mixer.add_voice(samples, frames); },
+    [](int voice) { g_mixer.stop(voice); },
+    [](int voice, uint32_t frame) { g_mixer.set_position(voice, frame); },
+    [](int voice) { g_mixer.play(voice); },
+};
+static const PlatMixerPort* g_port = &kOwnMixer;
+
 // The tap and its context, read by the mixing thread: swapped whole, as one pair.
 struct Tap {
   PlatAudioTap fn;
@@ -50,18 +60,21 @@ static void pull_mixer(int16_t* out, int frames) {
 void audio_start(bool open_device) {
   if (!open_device) return;
   PlatAudioInfo granted{};
-  if (!backend_audio_open(kMixerRate, kWantedBufferFrames, pull_mixer, &granted)) {
+  const PlatMixerPort* port = nullptr;
+  if (!backend_audio_open(kMixerRate, kWantedBufferFrames, pull_mixer, &granted, &port)) {
     fprintf(stderr, "No audio device (%s): running without sound.\n", plat_error());
     return;
   }
   g.device = true;
   g.info = granted;
+  if (port) g_port = port;
 }
 
 void audio_stop(void) {
   if (g.device) backend_audio_close();  // no pull after this
   g_tap.store(nullptr, std::memory_order_release);
   g_mixer.clear();
+  g_port = &kOwnMixer;
   g = AudioState{};
 }
 
@@ -75,24 +88,24 @@ PlatPlayer* plat_player_create(const char* path) {
   if (file.empty() || !backend_decode_clip(file.c_str(), g.info.rate, &player->clip)) return nullptr;
   const std::vector<int16_t>& samples = player->clip.stereo;
   uint32_t frames = static_cast<uint32_t>(samples.size() / PlatMixer::kChannels);
-  player->voice = g_mixer.add_voice(samples.data(), frames);
+  player->voice = g_port->add_voice(samples.data(), frames);
   if (player->voice < 0) return nullptr;
   g.players.push_back(std::move(player));
   return g.players.back().get();
 }
 
 void plat_player_stop(PlatPlayer* player) {
-  if (player) g_mixer.stop(player->voice);
+  if (player) g_port->stop(player->voice);
 }
 
 void plat_player_set_current_time(PlatPlayer* player, double seconds) {
   if (!player) return;
   double frame = std::clamp(seconds * g.info.rate, 0.0, static_cast<double>(UINT32_MAX));
-  g_mixer.set_position(player->voice, static_cast<uint32_t>(frame));
+  g_port->set_position(player->voice, static_cast<uint32_t>(frame));
 }
 
 void plat_player_play(PlatPlayer* player) {
-  if (player) g_mixer.play(player->voice);
+  if (player) g_port->play(player->voice);
 }
 
 PlatAudioInfo plat_audio_info(void) { return g.info; }

@@ -43,6 +43,16 @@ struct PlatDrawList {
 
 typedef void (*PlatAudioPull)(int16_t* out, int frames);  // fills frames of stereo; any thread
 
+// The mixer's cues, as the main thread gives them (Mixer.h). A device whose audio thread cannot
+// read the core's memory (a browser's audio worklet) runs its own copy of the mixer there and
+// takes them instead of pulling: each clip once, copied, then every stop, position and play.
+struct PlatMixerPort {
+  int (*add_voice)(const int16_t* samples, uint32_t frames);  // the voice, or -1 when full
+  void (*stop)(int voice);
+  void (*set_position)(int voice, uint32_t frame);
+  void (*play)(int voice);
+};
+
 // ---------------------------------------------------------------------------------------------
 // Done by the backend
 
@@ -68,12 +78,15 @@ bool backend_read_pixels(uint8_t* rgba, int width, int height);  // the frame dr
 // every pending one with the core_ calls.
 void backend_pump_events(int64_t wait_ns);
 // Runs the loop: a desktop backend calls plat_loop_step(true) until it returns false and
-// returns true; a backend whose system calls it back per frame sets that up and returns false.
+// returns true; a backend whose system calls it back (a browser's timers) sets that up to call
+// plat_loop_step(false) when core_wait_ns says, and at each event, and returns false.
 bool backend_run_loop(void);
 
-// Opens the audio device pulling `pull`, asking for rate and frames per callback; fills
-// granted with what was opened. False (and core_set_error) when there is none.
-bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted);
+// Opens the audio device, asking for rate and frames per callback, and fills granted with what
+// was opened. A device that pulls calls `pull` for every buffer; one that mixes with its own
+// copy of the mixer sets *port. False (and core_set_error) when there is none.
+bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
+                        const PlatMixerPort** port);
 void backend_audio_close(void);  // no pull runs after it returns
 
 std::string backend_bundle_dir(void);      // where the program's resources are, by default
@@ -92,5 +105,6 @@ enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected 
 void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                 float x, float y);
 void core_quit(void);    // the window was closed or the program asked to end
+int64_t core_wait_ns(void);  // until the next tick is due: 0 when one is, -1 with no timer
 void core_redraw(void);  // the window's pixels were lost or resized: draw it all again
 void core_set_error(const char* format, ...);  // the one line plat_error gives

@@ -52,6 +52,8 @@ const char* loop_program_name(void) { return g.program.c_str(); }
 
 void core_quit(void) { g.quit = true; }
 
+int64_t core_wait_ns(void) { return frame_clocks_wait_ns(g.schedules, g.timers, plat_clock_now_ns()); }
+
 void core_set_error(const char* format, ...) {
   char line[512];
   va_list args;
@@ -112,10 +114,7 @@ int plat_application_main(int argc, char** argv, const PlatAppHooks* hooks) {
 
 bool plat_loop_step(bool may_wait) {
   if (!g.started) return false;
-  int64_t wait = may_wait && !g.quit
-                     ? frame_clocks_wait_ns(g.schedules, g.timers, plat_clock_now_ns())
-                     : 0;
-  backend_pump_events(wait);
+  backend_pump_events(may_wait && !g.quit ? core_wait_ns() : 0);
   fire_due_timers();
   backend_pump_events(0);  // what came in while the tick ran is handled before any drawing
   views_present_if_dirty();

@@ -1,6 +1,6 @@
 // What the browser tests and the latency figure share: the site served on loopback, Debian's
 // Chromium at a phone's pixel density with touch, a finger held down through DevTools, and
-// looks at the canvas and the recorded sound from inside the page.
+// looks at the canvas and at the sound where it leaves the page (ear.js), from inside it.
 import { chromium } from 'playwright-core';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -8,6 +8,7 @@ import path from 'node:path';
 import { serve } from '../../Web/serve.mjs';
 
 export const SITE = path.resolve(process.env.WEB_SITE ?? 'build/web/site');
+const EAR = new URL('ear.js', import.meta.url).pathname;
 
 // Where the buttons are, in points: the top left corner of each.
 export const BUTTONS = {
@@ -46,19 +47,22 @@ export function siteWith(changes) {
   return copy;
 }
 
-// A blank page of a phone's size and density, with touch and a DevTools session of its own.
-export async function phonePage(browser, { width = 320, height = 460, scale = 2 } = {}) {
+// A blank page of a phone's size and density, with touch, the ear and a DevTools session of its
+// own; `worklet: false` takes the audio worklet away, as a browser without one would.
+export async function phonePage(browser, { width = 320, height = 460, scale = 2, worklet = true } = {}) {
   const context = await browser.newContext({
     viewport: { width, height }, deviceScaleFactor: scale, hasTouch: true, isMobile: true,
   });
+  await context.addInitScript({ path: EAR });
+  if (!worklet) await context.addInitScript(() => { delete window.AudioWorkletNode; });
   const page = await context.newPage();
   page.devtools = await context.newCDPSession(page);
   return page;
 }
 
 // A phone-sized page with the soundboard started: the bundle loaded, main run and a frame shown.
-export async function openPage(browser, url, size = {}) {
-  const page = await phonePage(browser, size);
+export async function openPage(browser, url, options = {}) {
+  const page = await phonePage(browser, options);
   page.warnings = [];
   page.printed = [];  // the program's own lines
   page.on('console', (message) => {
@@ -90,14 +94,14 @@ export async function look(page, fn, arg = null) {
   return result.value;
 }
 
-// Waits, a display frame at a time, until the function in the page returns something true, or
-// gives up after a few seconds.
+// Waits, a display frame at a time, until the function in the page returns (or resolves to)
+// something true, or gives up after a few seconds.
 export function until(page, fn, arg, what, seconds = 5) {
   return look(page, `([arg, what, seconds]) => new Promise((done, fail) => {
     const give_up = performance.now() + seconds * 1000;
-    const poll = () => {
+    const poll = async () => {
       let value;
-      try { value = (${fn})(arg); } catch (error) { value = false; }
+      try { value = await (${fn})(arg); } catch (error) { value = false; }
       if (value) done(value);
       else if (performance.now() > give_up) fail(new Error('gave up waiting for ' + what));
       else requestAnimationFrame(poll);
@@ -123,14 +127,12 @@ export async function press(page, button) {
 // Counts the opaque pixels of the picture, as the program got it, and those the canvas shows
 // exactly with the picture's top left corner at (x, y) in points: its @2x twin on a dense
 // screen, or else each of its pixels as a square of them. Runs in the page.
-const matching = `(name, x, y) => {
+const matching = `async (name, x, y) => {
   const ratio = window.devicePixelRatio >= 2 ? 2 : 1;
   const twin = ratio === 2 && Module.bundle.pictures['/bundle/' + name + '@2x.png'];
   const picture = twin || Module.bundle.pictures['/bundle/' + name + '.png'];
   const grow = twin ? 1 : ratio;
-  const canvas = document.getElementById('screen');
-  const seen = canvas.getContext('2d').getImageData(x * ratio, y * ratio, picture.width * grow,
-                                                    picture.height * grow).data;
+  const seen = await Module.page.read(x * ratio, y * ratio, picture.width * grow, picture.height * grow);
   let opaque = 0, matched = 0;
   for (let i = 0; i < picture.rgba.length; i += 4) {
     if (picture.rgba[i + 3] !== 255) continue;
@@ -150,44 +152,33 @@ export function shows(page, name, x, y) {
 
 // Waits until the canvas shows the picture at (x, y), every opaque pixel of it.
 export function waitShown(page, name, x, y) {
-  const whole = `([name, x, y]) => {
-    const m = (${matching})(name, x, y);
+  const whole = `async ([name, x, y]) => {
+    const m = await (${matching})(name, x, y);
     return m.opaque > 0 && m.matched === m.opaque;
   }`;
   return until(page, whole, [name, x, y], `${name} at (${x}, ${y})`);
 }
 
-// Every buffer the page mixes from now on is kept, as interleaved 16-bit stereo.
+// Everything the page's context sends to its output from now on is kept (ear.js).
 export function record(page) {
-  return look(page, () => { Module.page.recording = []; });
+  return look(page, () => ear.start(Module.page.audio));
 }
 
-// Waits until the recording holds `frames` frames after its first sound.
-export function waitHeard(page, frames) {
-  return until(page, (frames) => {
-    let total = 0, heard = false;
-    for (const buffer of Module.page.recording) {
-      if (!heard) {
-        const at = buffer.findIndex((s) => s !== 0);
-        if (at < 0) continue;
-        heard = true;
-        total = buffer.length / 2 - Math.floor(at / 2);
-      } else {
-        total += buffer.length / 2;
-      }
-    }
-    return total >= frames;
-  }, frames, `${frames} frames of sound`);
+// Waits until the recording holds `frames` frames, counted from its first sound (or from its
+// start, with `fromStart`).
+export function waitHeard(page, frames, { fromStart = false } = {}) {
+  return until(page, ([frames, fromStart]) => {
+    const { samples } = ear.sound(Module.page.audio);
+    const first = fromStart ? 0 : samples.findIndex((s) => s !== 0);
+    return first >= 0 && samples.length / 2 - Math.floor(first / 2) >= frames;
+  }, [frames, fromStart], `${frames} frames of sound`, 10);
 }
 
 // The recording so far, and each named clip as the program's mixer holds it, as plain arrays
 // of interleaved 16-bit stereo.
 export function recorded(page, ...clips) {
   return look(page, (clips) => {
-    const parts = Module.page.recording;
-    const all = new Int16Array(parts.reduce((n, part) => n + part.length, 0));
-    let at = 0;
-    for (const part of parts) { all.set(part, at); at += part.length; }
+    const all = ear.sound(Module.page.audio).samples;
     const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
     const stereo = clips.map((name) => {
       const clip = Module.bundle.clips[`/bundle/${name}`];
@@ -203,3 +194,40 @@ export function recorded(page, ...clips) {
 }
 
 export const firstSound = (samples) => samples.findIndex((s) => s !== 0);
+
+// Where the named clip starts in the recording, from frame `from` on (found by its first 64
+// frames of sound), and how many of its first `frames` frames follow there exactly:
+// {at, matched, recorded}, at -1 when it was not heard, recorded the frames after `at` so far.
+// Runs in the page.
+const findClip = `(name, frames, from) => {
+  const sound = ear.sound(Module.page.audio).samples;
+  const clip = Module.bundle.clips['/bundle/' + name];
+  const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
+  const left = (i) => sixteen(clip.left[i]), right = (i) => sixteen(clip.right[i]);
+  const same = (at, i) => sound[2 * at] === left(i) && sound[2 * at + 1] === right(i);
+  let lead = 0;
+  while (lead < clip.left.length && left(lead) === 0 && right(lead) === 0) lead++;
+  for (let at = Math.max(from, 0) + lead; 2 * (at + 64) <= sound.length; at++) {
+    let k = 0;
+    while (k < 64 && same(at + k, lead + k)) k++;
+    if (k < 64) continue;
+    const start = at - lead, recorded = sound.length / 2 - start;
+    let matched = 0;
+    while (matched < Math.min(frames, recorded, clip.left.length) && same(start + matched, matched)) matched++;
+    return {at: start, matched, recorded};
+  }
+  return {at: -1, matched: 0, recorded: 0};
+}`;
+
+export function heard(page, name, frames, from = 0) {
+  return look(page, `([name, frames, from]) => (${findClip})(name, frames, from)`, [name, frames, from]);
+}
+
+// Waits until the named clip has been heard from frame `from` on, with `frames` frames recorded
+// after its start, and gives heard's answer then.
+export function waitClip(page, name, frames, from = 0) {
+  return until(page, `([name, frames, from]) => {
+    const found = (${findClip})(name, frames, from);
+    return found.at >= 0 && found.recorded >= frames && found;
+  }`, [name, frames, from], `${frames} frames of ${name}`, 10);
+}

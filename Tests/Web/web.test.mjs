@@ -1,32 +1,44 @@
 // The browser build in headless Chromium, at a phone's pixel density with touch: what the
-// canvas shows under a finger, what the page plays, the clock, a missing clip, and a second
-// visit with no network.
+// canvas shows under a finger, what reaches the output (ear.js) with the page idle and busy,
+// with and without audio worklets, the clock, a missing clip, a second visit with no network,
+// and a phone's gesture rule.
 //
 //   node --test Tests/Web/    (after make web; WEB_SITE names another built site)
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import {
-  BUTTONS, launch, site, siteWith, openPage, closePage, started, look, until, up, press, shows,
-  waitShown, record, waitHeard, recorded, firstSound,
+  BUTTONS, SITE, launch, site, siteWith, openPage, closePage, started, look, until, up, press,
+  shows, waitShown, record, waitHeard, waitClip, recorded, firstSound,
 } from './page.mjs';
 
 let browser, server;
 before(async () => { browser = await launch(); server = await site(); });
 after(async () => { await browser?.close(); await server?.close(); });
 
-// Waits for `frames` frames of sound in the recording, then checks they are the named clip's
-// from its first sound on, at the recording's first sound.
-async function assertHeard(page, name, frames, what) {
-  await waitHeard(page, frames);
-  const { sound, clips: [clip] } = await recorded(page, name);
-  const start = firstSound(sound) - firstSound(clip);
-  assert.ok(start >= 0, `${what}: nothing heard`);
-  assert.deepEqual(sound.slice(start, start + frames * 2), clip.slice(0, frames * 2), what);
+// Waits for `frames` frames of sound at the output, then checks they are the named clip's from
+// its first sample, where the clip is first heard.
+async function assertHeard(page, name, frames, what, from = 0) {
+  const { at, matched } = await waitClip(page, name, frames, from);
+  assert.equal(matched, frames, `${what}: ${matched} frames as the clip's, then not`);
+  return at;
 }
 
-test('a finger held on Coin shows its pressed picture and plays its clip; lifted, its normal picture', async () => {
+// The frames and rate of a 16-bit WAV file of the site, read here, apart from the browser.
+function wavLength(name) {
+  const bytes = fs.readFileSync(`${SITE}/${name}`);
+  let rate = 0, channels = 1;
+  for (let at = 12; at + 8 <= bytes.length; at += 8 + bytes.readUInt32LE(at + 4)) {
+    const id = bytes.toString('latin1', at, at + 4);
+    if (id === 'fmt ') [channels, rate] = [bytes.readUInt16LE(at + 10), bytes.readUInt32LE(at + 12)];
+    if (id === 'data') return { frames: bytes.readUInt32LE(at + 4) / 2 / channels, rate };
+  }
+  throw new Error(`${name}: no data`);
+}
+
+test('a finger held on Coin shows its pressed picture and its whole clip is heard, at the device\'s own rate; lifted, its normal picture', async () => {
   const page = await openPage(browser, server.url);
+  assert.equal(await look(page, () => Module.page.mixing), 'audio thread');
   const [x, y] = BUTTONS.Coin;
   await waitShown(page, 'Coin1', x, y);
   await record(page);
@@ -34,9 +46,58 @@ test('a finger held on Coin shows its pressed picture and plays its clip; lifted
   await waitShown(page, 'Coin2', x, y);
   const held = await shows(page, 'Coin1', x, y);
   assert.ok(held.matched < held.opaque, 'the normal picture is gone while held');
-  await assertHeard(page, 'Coin.wav', 4096, 'the Coin clip from its first sample');
+  // The context runs at the output's own rate (44.1 kHz in this browser), and the clip at
+  // it is as long as the file says.
+  const { rate, deviceRate, frames } = await look(page, async () => {
+    const other = new AudioContext();
+    const deviceRate = other.sampleRate;
+    await other.close();
+    return { rate: Module.page.audio.sampleRate, deviceRate, frames: Module.bundle.clips['/bundle/Coin.wav'].left.length };
+  });
+  assert.equal(rate, deviceRate);
+  const file = wavLength('Coin.wav');
+  assert.ok(Math.abs(frames - file.frames * rate / file.rate) <= 1, `${frames} frames at ${rate} Hz`);
+  await assertHeard(page, 'Coin.wav', frames, 'the whole Coin clip from its first sample');
   await up(page);
   await waitShown(page, 'Coin1', x, y);
+  assert.deepEqual(page.warnings, [], 'nothing to warn of on the way');
+  await closePage(page);
+});
+
+test('a second press on a clip still sounding starts it again from its first sample', async () => {
+  const page = await openPage(browser, server.url);
+  await record(page);
+  await press(page, 'Coin');
+  await up(page);
+  const first = await assertHeard(page, 'Coin.wav', 4096, 'the first press');
+  await press(page, 'Coin');
+  await up(page);
+  await assertHeard(page, 'Coin.wav', 4096, 'the second press, from the first sample', first + 1);
+  await closePage(page);
+});
+
+test('with the page\'s own thread blocked 40 ms in every 150, Theme is heard with no sample lost or repeated', async () => {
+  const page = await openPage(browser, server.url);
+  await look(page, () => {
+    setInterval(() => { const end = performance.now() + 40; while (performance.now() < end); }, 150);
+  });
+  await record(page);
+  await press(page, 'Theme');
+  await up(page);
+  const frames = await look(page, () => Module.page.audio.sampleRate * 2);
+  await assertHeard(page, 'Theme.wav', frames, 'two seconds of Theme');
+  await closePage(page);
+});
+
+test('without audio worklets the page mixes on its own thread, and a press still sounds', async () => {
+  const page = await openPage(browser, server.url, { worklet: false });
+  assert.equal(await look(page, () => Module.page.mixing), 'page');
+  await record(page);
+  await press(page, 'Coin');
+  await up(page);
+  // A script processor's buffers come late now and then: some of the clip's start is enough.
+  const { matched } = await waitClip(page, 'Coin.wav', 512);
+  assert.ok(matched >= 256, `the clip's start heard: ${matched} frames`);
   await closePage(page);
 });
 
@@ -68,10 +129,10 @@ test('the sprite moves one step a tick, 30 ticks a second, never ahead of the cl
   // Each display frame, where the sprite is and when. It is found by its opaque pixels, most of
   // them, as it passes under the buttons; its places are whole ticks of two points each way,
   // four pixels here.
-  const track = await look(page, () => new Promise((done) => {
+  const track = await look(page, () => new Promise(async (done) => {
     const picture = Module.bundle.pictures['/bundle/Pindle@2x.png'];
-    const context = document.getElementById('screen').getContext('2d');
-    const { width, height } = context.canvas;
+    const canvas = document.getElementById('screen');
+    const [width, height] = [canvas.clientWidth * devicePixelRatio, canvas.clientHeight * devicePixelRatio];
     const opaque = [];
     for (let i = 0; i < picture.rgba.length; i += 4 * 5) if (picture.rgba[i + 3] === 255) opaque.push(i);
     const likeness = (seen, x, y) => {
@@ -82,8 +143,8 @@ test('the sprite moves one step a tick, 30 ticks a second, never ahead of the cl
       }
       return same / opaque.length;
     };
-    const find = (near) => {
-      const seen = context.getImageData(0, 0, width, height).data;
+    const find = async (near) => {
+      const seen = await Module.page.read(0, 0, width, height);
       const [x0, x1, y0, y1] = near
         ? [near[0] - 24, near[0] + 24, near[1] - 24, near[1] + 24]
         : [0, width - picture.width, 0, height - picture.height];
@@ -97,27 +158,29 @@ test('the sprite moves one step a tick, 30 ticks a second, never ahead of the cl
       return best;
     };
     const places = [];
-    let last = find(null);
+    let last = await find(null);
     const t0 = performance.now();
-    const frame = () => {
-      last = (last && find(last)) ?? find(null);
+    const frame = async () => {
+      last = (last && await find(last)) ?? await find(null);
       places.push([performance.now() - t0, last]);
       if (performance.now() - t0 < 1500) requestAnimationFrame(frame);
       else done(places);
     };
     requestAnimationFrame(frame);
   }));
-  assert.ok(track.every(([, place]) => place), 'the sprite is always on the canvas');
+  // It may pass wholly under a button (Die's) for a few frames.
+  const seen = track.map((entry, frame) => [...entry, frame]).filter(([, place]) => place);
+  assert.ok(seen.length >= track.length * 0.75, `the sprite is seen in ${seen.length} of ${track.length} frames`);
   let steps = 0;
-  for (let i = 1; i < track.length; i++) {
-    const [x0, y0] = track[i - 1][1], [x1, y1] = track[i][1];
+  for (let i = 1; i < seen.length; i++) {
+    const [x0, y0] = seen[i - 1][1], [x1, y1] = seen[i][1];
     const dy = Math.abs(y1 - y0) / 4;  // two points at two pixels a point
-    assert.equal(Math.abs(x1 - x0) / 4, dy, 'a step is as far across as down');
+    if (seen[i][2] === seen[i - 1][2] + 1) assert.equal(Math.abs(x1 - x0) / 4, dy, 'a step is as far across as down');
     steps += dy;
     const elapsed = track[i][0];
     assert.ok(steps <= Math.floor(elapsed * 30 / 1000) + 2, `${steps} steps at ${elapsed.toFixed(0)} ms: ahead of the clock`);
   }
-  const seconds = track.at(-1)[0] / 1000;
+  const seconds = seen.at(-1)[0] / 1000;
   assert.ok(steps >= 15 * seconds, `${steps} steps in ${seconds.toFixed(2)} s: the clock stalls`);
   await closePage(page);
 });
@@ -139,7 +202,7 @@ test('a missing clip leaves its button silent, a bad picture gives the reserved 
     await press(page, 'Shroom');
     await waitShown(page, 'Shroom2', x, y);  // the button still works, and shows it
     // A tenth of a second of buffers mixed after the press, all silent.
-    await until(page, () => Module.page.recording.reduce((n, b) => n + b.length / 2, 0) >= 4800, null, 'buffers');
+    await waitHeard(page, 4800, { fromStart: true });
     await up(page);
     const quiet = await recorded(page);
     assert.equal(firstSound(quiet.sound), -1, 'Shroom is silent');
@@ -184,8 +247,32 @@ test('on a phone, where a press is no gesture but a release is, the first press 
     await up(page);
     await until(page, () => Module.page.audio.state === 'running', null, 'the audio to run');
     await assertHeard(page, 'Coin.wav', 4096, 'the first press, from its first sample');
+    await record(page);
+    await press(page, 'Coin');  // no gesture needed now: it sounds while held
+    await assertHeard(page, 'Coin.wav', 4096, 'a later press, at the press');
+    await up(page);
     await closePage(page);
   } finally {
     await phone.close();
   }
+});
+
+test('a context whose clock stands still after a resume is replaced, and the buttons sound in the new one', async () => {
+  const page = await openPage(browser, server.url);
+  // What a phone's browser does after some interruptions: it says it runs, and nothing moves.
+  await look(page, async () => {
+    const stuck = window.stuck = Module.page.audio;
+    await stuck.suspend();
+    let state = 'suspended';
+    Object.defineProperty(stuck, 'state', { get: () => state });
+    stuck.resume = () => { state = 'running'; return Promise.resolve(); };
+  });
+  await press(page, 'Coin');
+  await up(page);
+  await until(page, () => Module.page.audio !== window.stuck && Module.page.audio.state === 'running', null, 'a new context');
+  await record(page);
+  await press(page, 'Coin');
+  await up(page);
+  await assertHeard(page, 'Coin.wav', 4096, 'Coin in the new context');
+  await closePage(page);
 });

@@ -328,7 +328,8 @@ static void SDLCALL audio_callback(void*, Uint8* stream, int bytes) {
   g.pull(reinterpret_cast<int16_t*>(stream), bytes / 4);  // stereo, 16-bit
 }
 
-bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted) {
+bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
+                        const PlatMixerPort**) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     core_set_error("%s", SDL_GetError());
     return false;

@@ -1,27 +1,32 @@
 // The browser backend, for WebAssembly: the page's canvas is the window, pointer events are
-// the touches, the browser's frame callback runs the loop, and Web Audio plays the mixer.
-// The page's side is Web.js (the calls below named web_) and Loader.js, which fetches the
+// the touches, the browser's frame callback runs the loop, and Web Audio plays the mixer on
+// its own audio thread where it can (WebMixer.cpp and .js). The page's side is Web.js (the
+// calls below named web_) and Loader.js, which fetches the
 // bundle before main and has the browser decode every picture and clip, so that they are here
 // synchronously when the tables ask.
 //
 // The canvas fills the page: window units are CSS pixels, drawing is in device pixels, and the
 // core letterboxes the frame in it. Frames are drawn by the software compositor into memory
-// and only the damaged rectangles are copied to the canvas.
+// and only the damaged rectangles are copied to the canvas. The loop runs on the page's timers
+// (Web.js), at each tick's due time and at each event.
 #include <emscripten.h>
 
 #include <algorithm>
 
 #include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Mixer.h"
 #include "Engine/Platform/Raster.h"
 
 extern "C" {
 // Web.js
 void web_page_open(const char* title);
 void web_page_size(int* css_width, int* css_height, int* pixel_width, int* pixel_height);
-void web_page_put(const uint8_t* rgba, int stride, int x, int y, int width, int height);
+void web_page_put(const uint8_t* rgba, int stride, int rows, const PlatIRect* rects, int count);
 void web_page_run(void);
-bool web_audio_open(int rate, int frames, int* granted_rate, int* granted_frames);
+int web_audio_open(int rate, int frames, int* granted_rate, int* granted_frames);
 void web_audio_close(void);
+void web_mixer_add(const int16_t* samples, uint32_t frames);
+void web_mixer_cue(int cue, int voice, uint32_t frame);
 bool web_picture_size(const char* path, int* width, int* height);
 void web_picture_pixels(const char* path, uint8_t* rgba);
 int web_clip_frames(const char* path, int rate);  // -1: not decoded at that rate
@@ -34,11 +39,13 @@ void web_clip_samples(const char* path, int16_t* stereo);
 static constexpr const char* kBundleDir = "/bundle";        // where Loader.js puts the files
 static constexpr const char* kDocumentsDir = "/documents";  // nothing is written there
 static constexpr int kMaxAudioFrames = 16384;
+static constexpr int kMaxPresentRects = 64;  // more than the core ever gives at once
 
 struct WebState {
   int css_width = 0, css_height = 0;
   RasterFrame frame;  // the canvas's pixels
-  PlatAudioPull pull = nullptr;
+  PlatAudioPull pull = nullptr;  // the core's mixer, when a script node pulls it
+  int voices = 0;                // given to the worklet's mixer
   int16_t audio[kMaxAudioFrames * 2];
 };
 
@@ -62,8 +69,14 @@ EMSCRIPTEN_KEEPALIVE void web_resized(void) {
   core_redraw();
 }
 
-// One display frame: due ticks, then drawing. False once the program has ended.
+// One pass of the loop: due ticks, then drawing. False once the program has ended.
 EMSCRIPTEN_KEEPALIVE bool web_frame(void) { return plat_loop_step(false); }
+
+// Milliseconds until the next tick is due; -1 with no timer.
+EMSCRIPTEN_KEEPALIVE double web_wait_ms(void) {
+  int64_t wait = core_wait_ns();
+  return wait < 0 ? -1 : static_cast<double>(wait) / 1e6;
+}
 
 // Mixes frames of stereo for the audio node and gives where they are.
 EMSCRIPTEN_KEEPALIVE const int16_t* web_audio_pull(int frames) {
@@ -129,13 +142,15 @@ void backend_texture_destroy(PlatTexture* texture) { delete texture; }
 void backend_draw(const PlatDrawList* list) { raster_draw(&g.frame, *list); }
 
 void backend_present(const PlatIRect* rects, int count) {
-  for (int i = 0; i < count; i++) {
+  PlatIRect shown[kMaxPresentRects];
+  int n = 0;
+  for (int i = 0; i < count && n < kMaxPresentRects; i++) {
     int x = std::max(rects[i].x, 0), y = std::max(rects[i].y, 0);
     int right = std::min(rects[i].x + rects[i].w, g.frame.width);
     int bottom = std::min(rects[i].y + rects[i].h, g.frame.height);
-    if (right > x && bottom > y)
-      web_page_put(g.frame.rgba.data(), g.frame.width, x, y, right - x, bottom - y);
+    if (right > x && bottom > y) shown[n++] = {x, y, right - x, bottom - y};
   }
+  if (n > 0) web_page_put(g.frame.rgba.data(), g.frame.width, g.frame.height, shown, n);
 }
 
 bool backend_read_pixels(uint8_t* rgba, int width, int height) {
@@ -153,16 +168,37 @@ bool backend_run_loop(void) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Audio
+// Audio: the mixer on the browser's audio thread, a copy of it in a worklet (WebMixer.cpp)
+// given the clips and cues through a port; else the core's, pulled on the page's thread.
 
-bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted) {
+enum WebAudioMixing { kWebNoAudio, kWebPulled, kWebWorklet };
+enum WebCue { kWebStop, kWebPosition, kWebPlay };  // as WebMixer.js reads them
+
+static int worklet_add_voice(const int16_t* samples, uint32_t frames) {
+  if (g.voices >= PlatMixer::kVoices) return -1;
+  web_mixer_add(samples, frames);
+  return g.voices++;  // the worklet's mixer numbers its voices in the same order
+}
+
+static const PlatMixerPort kWorkletPort = {
+    worklet_add_voice,
+    [](int voice) { web_mixer_cue(kWebStop, voice, 0); },
+    [](int voice, uint32_t frame) { web_mixer_cue(kWebPosition, voice, frame); },
+    [](int voice) { web_mixer_cue(kWebPlay, voice, 0); },
+};
+
+bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
+                        const PlatMixerPort** port) {
   int granted_rate = 0, granted_frames = 0;
   g.pull = pull;
-  if (!web_audio_open(rate, frames, &granted_rate, &granted_frames)) {
+  g.voices = 0;
+  int mixing = web_audio_open(rate, frames, &granted_rate, &granted_frames);
+  if (mixing == kWebNoAudio) {
     g.pull = nullptr;
     core_set_error("this browser has no Web Audio");
     return false;
   }
+  if (mixing == kWebWorklet) *port = &kWorkletPort;
   *granted = {true, granted_rate, granted_frames};
   return true;
 }

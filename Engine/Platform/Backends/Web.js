@@ -1,32 +1,111 @@
-// The page's side of the browser backend (Web.cpp): the canvas, pointer events, the frame
-// callback and Web Audio. Linked with --js-library. Pictures and clips were decoded before
-// main by Loader.js, into Module.bundle.
+// The page's side of the browser backend (Web.cpp): the canvas, pointer events, the loop's
+// timer and Web Audio. Linked with --js-library. Pictures and clips were decoded before main by
+// Loader.js, into Module.bundle.
+//
+// Nothing stands between a finger and its handler: the page's own thread runs no animation
+// frame callback and commits no canvas, either of which makes an event wait for it. The loop
+// runs on timers at the ticks' due times and at each event, and the frame is painted by a worker
+// that holds the canvas (an OffscreenCanvas), given only the damaged rectangles; a browser
+// without one paints on the page.
 //
 // What the page offers its tests and the benchmark, on Module.page:
-//   recording  set it to an array and every mixed buffer is pushed to it (16-bit stereo)
-//   presses    set it to an array and each press pushes the milliseconds to the end of its
-//              handler, where the sound was started: since_event (from the pointer event's
-//              time) and in_handler (from the handler's start)
-//   audio      the AudioContext; frames, the frames of each of its buffers
+//   audio   the AudioContext now in use
+//   mixing  where the mixer runs: 'audio thread' (the worklet) or 'page' (a script processor)
+//   read(x, y, width, height)  a promise of the canvas's pixels there, as RGBA
 
 mergeInto(LibraryManager.library, {
   $WebPage: {
     canvas: null,
-    context: null,
-    audio: null,
-    node: null,
+    context: null,   // the canvas's, when the page paints it
+    painter: null,   // the worker that paints it otherwise
+    width: 0,        // the canvas's pixels
+    height: 0,
+    frame: null,     // an ImageData over the program's frame, for painting on the page
+    reads: [],       // what each read the painter answers is waiting for
+    timer: null,     // the loop's next step
+    audio: null,   // the AudioContext
+    node: null,    // its mixer: the worklet's node, or a script processor
+    mixer: null,   // the worklet mixer's module, when it mixes
+    frames: 0,     // of each render
+    clips: [],     // [samples, frames] of each clip given to the worklet
+    replacing: false,  // a new context is on its way
     held: {},  // pointers down on the canvas, by id: only they report moves (a Set would be
                // lost in the library's build)
 
     // The context is resumed inside a handler of the user's own gesture: on a phone a finger's
-    // press does not count, its release does, so both try.
+    // press does not count, its release does, so both try. After an interruption (a call, the
+    // page hidden) it comes back the same way, from 'suspended' or 'interrupted'. A context
+    // whose clock stands still once running is replaced, and the players carry on in the new.
     wake: function () {
       var audio = WebPage.audio;
-      if (audio && audio.state !== 'running') audio.resume().catch(function () {});
+      if (!audio || audio.state === 'running') return;
+      audio.resume().then(function () {
+        var then = audio.currentTime;
+        setTimeout(function () {
+          var stuck = audio.state === 'running' && audio.currentTime === then;
+          if (stuck && audio === WebPage.audio && !document.hidden) WebPage.replace();
+        }, 500);
+      }, function () {});
+    },
+
+    replace: function () {
+      var old = WebPage.audio;
+      if (WebPage.replacing) return;
+      WebPage.replacing = true;
+      console.warn('Soundboard: the sound stood still; starting it again');
+      var sound = Module.openSound(old.sampleRate);  // the clips are at its rate
+      sound.mixer.then(function (mixer) {
+        if (WebPage.node) WebPage.node.disconnect();
+        old.close().catch(function () {});
+        WebPage.start({audio: sound.audio, mixer: mixer}, WebPage.frames);
+        WebPage.wake();
+      });
+    },
+
+    // The mixer's node on a context: the worklet, given every clip so far, or a script node.
+    start: function (sound, frames) {
+      var audio = sound.audio, node;
+      if (sound.mixer) {
+        node = new AudioWorkletNode(audio, 'soundboard-mixer', {
+          numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
+          processorOptions: {wasm: sound.mixer},
+        });
+        WebPage.frames = 128;  // a render quantum
+      } else {
+        var size = 256;  // the smallest a script processor takes
+        while (size < frames && size < 16384) size *= 2;
+        node = audio.createScriptProcessor(size, 0, 2);
+        node.onaudioprocess = WebPage.pull;
+        WebPage.frames = size;
+      }
+      node.connect(audio.destination);
+      WebPage.audio = audio;
+      WebPage.node = node;
+      WebPage.replacing = false;
+      WebPage.mixer = sound.mixer;
+      WebPage.clips.forEach(function (clip) { WebPage.send(clip[0], clip[1]); });
+      Module.page.audio = audio;
+      Module.page.mixing = sound.mixer ? 'audio thread' : 'page';
+    },
+
+    send: function (samples, frames) {
+      if (!WebPage.mixer) return;
+      var copy = HEAP16.slice(samples >> 1, (samples >> 1) + 2 * frames);
+      WebPage.node.port.postMessage({clip: copy.buffer}, [copy.buffer]);
+    },
+
+    pull: function (event) {
+      var left = event.outputBuffer.getChannelData(0), right = event.outputBuffer.getChannelData(1);
+      var frames = left.length;
+      var at = _web_audio_pull(frames) >> 1;
+      var samples = HEAP16;
+      for (var i = 0; i < frames; i++) {
+        left[i] = samples[at + 2 * i] / 32768;
+        right[i] = samples[at + 2 * i + 1] / 32768;
+      }
     },
 
     pointer: function (event) {
-      var began = performance.now();
       var phases = {pointerdown: 0, pointermove: 1, pointerup: 2, pointercancel: 2};
       var phase = phases[event.type];
       var finger = event.pointerType !== 'mouse';
@@ -43,11 +122,8 @@ mergeInto(LibraryManager.library, {
       var box = WebPage.canvas.getBoundingClientRect();
       _web_touch(phase, finger ? 1 : 0, event.pointerId, event.clientX - box.left,
                  event.clientY - box.top);
-      if (phase === 0 && Module.page.presses) {
-        var now = performance.now();
-        Module.page.presses.push({since_event: now - event.timeStamp, in_handler: now - began});
-      }
       if (phase !== 1) WebPage.wake();
+      WebPage.step();  // what the touch changed is painted now
     },
 
     // The canvas's pixels: its size on the page at the screen's density.
@@ -56,15 +132,79 @@ mergeInto(LibraryManager.library, {
       var ratio = window.devicePixelRatio || 1;
       var width = Math.round(canvas.clientWidth * ratio);
       var height = Math.round(canvas.clientHeight * ratio);
-      if (canvas.width !== width || canvas.height !== height) {
-        canvas.width = width;
-        canvas.height = height;
-      }
+      if (width === WebPage.width && height === WebPage.height) return;
+      WebPage.width = width;
+      WebPage.height = height;
+      if (WebPage.painter) WebPage.painter.postMessage({size: [width, height]});
+      else { canvas.width = width; canvas.height = height; }
     },
 
     resize: function () {
       WebPage.fit();
       _web_resized();
+      WebPage.step();
+    },
+
+    // The worker's whole program: it holds the canvas, paints the rectangles it is given, and
+    // reads pixels back for the tests.
+    paint: function () {
+      var canvas = null, context = null;
+      onmessage = function (event) {
+        var m = event.data;
+        if (m.canvas) {
+          canvas = m.canvas;
+          context = canvas.getContext('2d');
+        } else if (m.size) {
+          canvas.width = m.size[0];
+          canvas.height = m.size[1];
+        } else if (m.read) {
+          var r = m.read, pixels = context.getImageData(r[0], r[1], r[2], r[3]).data;
+          postMessage({read: m.id, pixels: pixels}, [pixels.buffer]);
+        } else {
+          m.rects.forEach(function (r) {
+            context.putImageData(new ImageData(new Uint8ClampedArray(r.pixels), r.w, r.h), r.x, r.y);
+          });
+        }
+      };
+    },
+
+    // Hands the canvas to a painter where the browser can paint one in a worker.
+    takeCanvas: function (canvas) {
+      if (typeof canvas.transferControlToOffscreen !== 'function' ||
+          typeof OffscreenCanvasRenderingContext2D !== 'function') {
+        WebPage.context = canvas.getContext('2d');
+        return;
+      }
+      var code = '(' + WebPage.paint.toString() + ')()';
+      var painter = new Worker(URL.createObjectURL(new Blob([code], {type: 'text/javascript'})));
+      var offscreen = canvas.transferControlToOffscreen();
+      painter.postMessage({canvas: offscreen}, [offscreen]);
+      painter.onmessage = function (event) {
+        var waiting = WebPage.reads[event.data.read];
+        delete WebPage.reads[event.data.read];
+        waiting(event.data.pixels);
+      };
+      WebPage.painter = painter;
+    },
+
+    read: function (x, y, width, height) {
+      if (!WebPage.painter) {
+        return Promise.resolve(WebPage.context.getImageData(x, y, width, height).data);
+      }
+      var id = WebPage.reads.length;
+      var pixels = new Promise(function (done) { WebPage.reads[id] = done; });
+      WebPage.painter.postMessage({read: [x, y, width, height], id: id});
+      return pixels;
+    },
+
+    // One pass of the program's loop now, and the next at the next tick's due time. A hidden
+    // page takes none: shown again, its clock skips the ticks it missed.
+    step: function () {
+      clearTimeout(WebPage.timer);
+      WebPage.timer = null;
+      if (document.hidden || !_web_frame()) return;
+      var wait = _web_wait_ms();
+      if (wait >= 0) WebPage.timer = setTimeout(WebPage.step, wait);
     },
   },
 
@@ -72,7 +212,6 @@ mergeInto(LibraryManager.library, {
   web_page_open: function (title) {
     var canvas = Module.canvas || document.getElementById('screen');
     WebPage.canvas = canvas;
-    WebPage.context = canvas.getContext('2d');
     document.title = UTF8ToString(title);
     ['pointerdown', 'pointermove', 'pointerup', 'pointercancel'].forEach(function (type) {
       canvas.addEventListener(type, WebPage.pointer, {passive: false});
@@ -82,7 +221,10 @@ mergeInto(LibraryManager.library, {
       canvas.addEventListener(type, function (event) { event.preventDefault(); }, {passive: false});
     });
     window.addEventListener('resize', WebPage.resize);
+    document.addEventListener('visibilitychange', WebPage.step);
+    WebPage.takeCanvas(canvas);
     WebPage.fit();
+    Module.page.read = WebPage.read;
   },
 
   web_page_size__deps: ['$WebPage'],
@@ -90,60 +232,78 @@ mergeInto(LibraryManager.library, {
     var canvas = WebPage.canvas || Module.canvas || document.getElementById('screen');
     HEAP32[css_width >> 2] = canvas.clientWidth;
     HEAP32[css_height >> 2] = canvas.clientHeight;
-    HEAP32[pixel_width >> 2] = canvas.width;  // fitted to the screen once the page is open
-    HEAP32[pixel_height >> 2] = canvas.height;
+    HEAP32[pixel_width >> 2] = WebPage.width;  // fitted to the screen once the page is open
+    HEAP32[pixel_height >> 2] = WebPage.height;
   },
 
+  // Paints the damaged rectangles of the program's frame (RGBA, `stride` pixels a row): copies
+  // of them to the painter, all in one message so that they show together, or straight from
+  // the frame's memory onto the page's canvas.
   web_page_put__deps: ['$WebPage'],
-  web_page_put: function (rgba, stride, x, y, width, height) {
-    var image = WebPage.context.createImageData(width, height);
-    for (var row = 0; row < height; row++) {
-      var from = rgba + ((y + row) * stride + x) * 4;
-      image.data.set(HEAPU8.subarray(from, from + width * 4), row * width * 4);
+  web_page_put: function (rgba, stride, rows, rects, count) {
+    if (WebPage.painter) {
+      var list = [], buffers = [];
+      for (var i = 0; i < count; i++) {
+        var r = HEAP32.subarray((rects >> 2) + 4 * i, (rects >> 2) + 4 * i + 4);
+        var pixels = new Uint8ClampedArray(r[2] * r[3] * 4);
+        for (var row = 0; row < r[3]; row++) {
+          var from = rgba + ((r[1] + row) * stride + r[0]) * 4;
+          pixels.set(HEAPU8.subarray(from, from + r[2] * 4), row * r[2] * 4);
+        }
+        list.push({x: r[0], y: r[1], w: r[2], h: r[3], pixels: pixels.buffer});
+        buffers.push(pixels.buffer);
+      }
+      WebPage.painter.postMessage({rects: list}, buffers);
+      return;
     }
-    WebPage.context.putImageData(image, x, y);
+    var frame = WebPage.frame;
+    if (!frame || frame.data.buffer !== HEAPU8.buffer || frame.data.byteOffset !== rgba ||
+        frame.width !== stride || frame.height !== rows) {
+      frame = WebPage.frame = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, stride * rows * 4), stride, rows);
+    }
+    for (var j = 0; j < count; j++) {
+      var q = HEAP32.subarray((rects >> 2) + 4 * j, (rects >> 2) + 4 * j + 4);
+      WebPage.context.putImageData(frame, 0, 0, q[0], q[1], q[2], q[3]);
+    }
   },
 
+  web_page_run__deps: ['$WebPage'],
   web_page_run: function () {
-    function frame() {
-      if (_web_frame()) requestAnimationFrame(frame);
-    }
-    requestAnimationFrame(frame);
+    WebPage.step();
   },
 
-  // The shared mixer, pulled on the page's own thread by a script processor: the press starts
-  // its clip inside the pointer handler and the next buffer carries it.
+  // The sound: the mixer on the browser's audio thread, in a worklet with a copy of it
+  // (WebMixer.js), where the browser has worklets; else the core's mixer pulled on the page's
+  // own thread by a script processor, whose buffers a busy page can make late.
+  // Returns 0 without Web Audio, 1 when the core's mixer is pulled, 2 when the worklet mixes.
   web_audio_open__deps: ['$WebPage'],
   web_audio_open: function (rate, frames, granted_rate, granted_frames) {
-    var audio = Module.audioContext;
-    if (!audio) return false;
-    var size = 256;  // the smallest a script processor takes
-    while (size < frames && size < 16384) size *= 2;
-    var node = audio.createScriptProcessor(size, 0, 2);
-    node.onaudioprocess = function (event) {
-      var left = event.outputBuffer.getChannelData(0), right = event.outputBuffer.getChannelData(1);
-      var at = _web_audio_pull(size) >> 1;
-      var samples = HEAP16;
-      for (var i = 0; i < size; i++) {
-        left[i] = samples[at + 2 * i] / 32768;
-        right[i] = samples[at + 2 * i + 1] / 32768;
-      }
-      if (Module.page.recording) Module.page.recording.push(samples.slice(at, at + 2 * size));
-    };
-    node.connect(audio.destination);
-    WebPage.audio = audio;
-    WebPage.node = node;
-    Module.page.audio = audio;
-    Module.page.frames = size;
-    HEAP32[granted_rate >> 2] = audio.sampleRate;
-    HEAP32[granted_frames >> 2] = size;
-    return true;
+    var sound = Module.sound;
+    if (!sound) return 0;
+    WebPage.start(sound, frames);
+    HEAP32[granted_rate >> 2] = sound.audio.sampleRate;
+    HEAP32[granted_frames >> 2] = WebPage.frames;
+    return WebPage.mixer ? 2 : 1;
   },
 
   web_audio_close__deps: ['$WebPage'],
   web_audio_close: function () {
     if (WebPage.node) WebPage.node.disconnect();
     WebPage.node = null;
+    WebPage.clips = [];
+  },
+
+  // A clip for the worklet's mixer: a copy of the program's samples, handed over whole. The
+  // program keeps its own, from which a new context is given them again.
+  web_mixer_add__deps: ['$WebPage'],
+  web_mixer_add: function (samples, frames) {
+    WebPage.clips.push([samples, frames]);
+    WebPage.send(samples, frames);
+  },
+
+  web_mixer_cue__deps: ['$WebPage'],
+  web_mixer_cue: function (cue, voice, frame) {
+    if (WebPage.node) WebPage.node.port.postMessage([cue, voice, frame]);
   },
 
   web_picture_size: function (path, width, height) {

@@ -1,0 +1,44 @@
+// The mixer for a browser's audio thread: the engine's own mixer (Mixer.cpp), compiled to a
+// small WebAssembly module of its own with memory of its own, which WebMixer.js instantiates
+// inside an AudioWorkletProcessor. Having no memory in common with the program, it needs no
+// cross-origin isolation: the page sends it each clip once and the cues as messages, and the
+// processor applies them between renders, on the thread that renders.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "Engine/Platform/Mixer.h"
+
+static constexpr int kMaxRenderFrames = 4096;  // a render quantum is 128 frames today
+
+static PlatMixer g_mixer;
+static int16_t g_out[kMaxRenderFrames * PlatMixer::kChannels];
+
+extern "C" {
+
+// Room for a clip of `frames` stereo frames, to be filled and then added; nullptr when there is
+// no memory left.
+EMSCRIPTEN_KEEPALIVE int16_t* web_mixer_clip(uint32_t frames) {
+  return static_cast<int16_t*>(malloc(static_cast<size_t>(frames) * PlatMixer::kChannels * 2));
+}
+
+// A clip that found no room is added empty, so that the voices keep the numbers the page gave.
+EMSCRIPTEN_KEEPALIVE int web_mixer_add(const int16_t* samples, uint32_t frames) {
+  return g_mixer.add_voice(samples, samples ? frames : 0);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_mixer_stop(int voice) { g_mixer.stop(voice); }
+
+EMSCRIPTEN_KEEPALIVE void web_mixer_set_position(int voice, uint32_t frame) {
+  g_mixer.set_position(voice, frame);
+}
+
+EMSCRIPTEN_KEEPALIVE void web_mixer_play(int voice) { g_mixer.play(voice); }
+
+// Mixes the next frames into a buffer of interleaved 16-bit stereo and gives where it is.
+EMSCRIPTEN_KEEPALIVE const int16_t* web_mixer_render(int frames) {
+  g_mixer.render(g_out, std::clamp(frames, 0, kMaxRenderFrames));
+  return g_out;
+}
+}
