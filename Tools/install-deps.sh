@@ -6,7 +6,7 @@ set -e
 packages="cmake make g++ pkg-config libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev
 libspng-dev libsndfile1-dev libsamplerate0-dev fonts-dejavu-core libgtest-dev libbenchmark-dev
 clang libclang-rt-dev xvfb xdotool imagemagick libsdl2-mixer-dev pulseaudio pulseaudio-utils desktop-file-utils
-emscripten node-acorn chromium"
+emscripten node-acorn chromium webkit2gtk-driver gstreamer1.0-plugins-base gstreamer1.0-plugins-good"
 
 # Node.js and npm run the browser's build and tests; a machine's own newer ones are kept.
 command -v node >/dev/null 2>&1 || packages="$packages nodejs"

@@ -199,7 +199,7 @@ export const firstSound = (samples) => samples.findIndex((s) => s !== 0);
 // frames of sound), and how many of its first `frames` frames follow there exactly:
 // {at, matched, recorded}, at -1 when it was not heard, recorded the frames after `at` so far.
 // Runs in the page.
-const findClip = `(name, frames, from) => {
+export const findClip = `(name, frames, from) => {
   const sound = ear.sound(Module.page.audio).samples;
   const clip = Module.bundle.clips['/bundle/' + name];
   const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));

@@ -1,0 +1,111 @@
+// The browser build in WebKit, the engine of every iPhone's browser, as Debian packages it
+// (WebKitGTK's MiniBrowser under its WebDriver): in a virtual X display, its sound played into
+// a PulseAudio null sink of the test's own. WebKit differs from Chromium exactly where the
+// sound is delicate (what a worklet may be given, what globals it has, when a context may
+// start), so here the page must start, choose the worklet, and sound a click on Coin at the
+// output, exactly.
+//
+//   node --test Tests/Web/    (after make web)
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+import { Builder, By, Capabilities } from 'selenium-webdriver';
+import { BUTTONS, SITE, site, siteWith, findClip } from './page.mjs';
+
+const MINIBROWSER = ['/usr/lib/x86_64-linux-gnu', '/usr/lib/aarch64-linux-gnu', '/usr/lib']
+  .map((dir) => `${dir}/webkit2gtk-4.1/MiniBrowser`).find((file) => fs.existsSync(file));
+
+let work, processes = [], server, copy, driver;
+
+// Starts a program in the background, to be stopped after the tests.
+function start(program, args, env = {}) {
+  const child = spawn(program, args, { env: { ...process.env, ...env }, stdio: ['ignore', 'ignore', 'pipe'] });
+  processes.push(child);
+  return child;
+}
+
+function freePort() {
+  return new Promise((done) => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => done(port));
+    });
+  });
+}
+
+// Polls a script in the page until it gives something true.
+async function until(script, what, seconds = 15) {
+  const giveUp = Date.now() + seconds * 1000;
+  for (;;) {
+    const value = await driver.executeScript(script);
+    if (value) return value;
+    if (Date.now() > giveUp) throw new Error(`gave up waiting for ${what}`);
+    await new Promise((done) => setTimeout(done, 100));
+  }
+}
+
+before(async () => {
+  work = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-webkit-'));
+  // A display, and a sound server with one null sink, both the test's own.
+  const display = await new Promise((done, fail) => {
+    const x = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+                    { stdio: ['ignore', 'pipe', 'ignore'] });
+    processes.push(x);
+    x.stdout.once('data', (data) => done(`:${String(data).trim()}`));
+    x.once('exit', () => fail(new Error('Xvfb did not start')));
+  });
+  const pulse = path.join(work, 'pulse');
+  fs.mkdirSync(pulse, { mode: 0o700 });
+  const sound = { PULSE_RUNTIME_PATH: pulse, PULSE_STATE_PATH: pulse, PULSE_SERVER: `unix:${pulse}/native`, HOME: pulse };
+  start('pulseaudio', ['-n', '--daemonize=no', '--exit-idle-time=-1',
+                       '--load=module-null-sink sink_name=webkit rate=48000',
+                       `--load=module-native-protocol-unix auth-anonymous=1 socket=${pulse}/native`], sound);
+  const port = await freePort();
+  start('WebKitWebDriver', [`--port=${port}`], { ...sound, DISPLAY: display, XDG_RUNTIME_DIR: work });
+  // The site with the tests' ear before its own scripts (WebDriver has no hook for that).
+  const page = fs.readFileSync(path.join(SITE, 'index.html'), 'utf8')
+    .replace('<script src="Soundboard.js">', '<script src="ear.js"></script><script src="Soundboard.js">');
+  copy = siteWith({ 'index.html': page, 'ear.js': fs.readFileSync(new URL('ear.js', import.meta.url)) });
+  server = await site(copy);
+  const capabilities = new Capabilities();
+  capabilities.set('browserName', 'MiniBrowser');
+  capabilities.set('webkitgtk:browserOptions', { binary: MINIBROWSER, args: ['--automation'] });
+  for (let tries = 0; !driver; tries++) {
+    try {
+      driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities(capabilities).build();
+    } catch (error) {
+      if (tries > 50) throw error;
+      await new Promise((done) => setTimeout(done, 100));
+    }
+  }
+});
+
+after(async () => {
+  await driver?.quit();
+  await server?.close();
+  for (const child of processes) child.kill();
+  for (const dir of [copy, work]) if (dir) fs.rmSync(dir, { recursive: true, force: true });
+});
+
+test('in WebKit the page starts with the mixer on the audio thread, and a click on Coin is heard exactly', async () => {
+  await driver.get(server.url);
+  await until('return !!(window.Module && Module.calledRun && Module.page.audio)', 'the start');
+  assert.equal(await driver.executeScript('return Module.page.mixing'), 'audio thread');
+  // Coin's middle, where the letterboxed frame puts it in the window.
+  const [x, y] = await driver.executeScript(`
+    const scale = Math.min(innerWidth / 320, innerHeight / 460);
+    return [(innerWidth - 320 * scale) / 2 + (arguments[0] + 20) * scale,
+            (innerHeight - 460 * scale) / 2 + (arguments[1] + 10) * scale].map(Math.round);`, ...BUTTONS.Coin);
+  const click = () => driver.actions({ async: true }).move({ x, y, origin: 'viewport' }).press().release().perform();
+  await click();  // the gesture that starts the sound
+  await until('return Module.page.audio.state === "running"', 'the sound to run');
+  await driver.executeScript('return ear.start(Module.page.audio).then(() => true)');
+  await click();
+  const heard = await until(`const found = (${findClip})('Coin.wav', 4096, 0);
+    return found.at >= 0 && found.recorded >= 4096 && found;`, 'Coin at the output');
+  assert.equal(heard.matched, 4096, `${heard.matched} frames as the clip's, then not`);
+});
