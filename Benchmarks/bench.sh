@@ -70,7 +70,7 @@ fi
 kill $pulse_server 2>/dev/null
 unset PULSE_RUNTIME_PATH PULSE_STATE_PATH PULSE_SERVER
 
-# --- Touch to sound in a browser: headless Chromium, the page on loopback ---------------------
+# --- Sound at the ear in a browser: headless Chromium, the page on loopback -------------------
 if [ -n "$site" ]; then
   node "$(dirname "$0")/web-latency.mjs" "$site" 200 | say
 fi
@@ -120,12 +120,16 @@ awk '
     row("audio period, ms", "audio_period_ms", "sdl_mixer_audio_period_ms", "SDL2_mixer, chunk 2048")
     row("touch to sound p99 on PulseAudio, ms", "pulse_touch_to_sound_p99_ms", "pulse_server_latency_ms", "server latency of our stream")
     row("PulseAudio underruns in 60 s", "pulse_underruns_60s", "", "")
-    row("browser: touch to sound start, ms", "web_touch_to_start_ms", "web_bare_touch_to_start_ms", "AudioBufferSourceNode.start")
-    row("browser: touch to start p99, ms", "web_touch_to_start_p99_ms", "web_bare_touch_to_start_p99_ms", "AudioBufferSourceNode.start")
-    row("browser: in the handler p99, ms", "web_handler_to_start_p99_ms", "web_bare_handler_to_start_p99_ms", "AudioBufferSourceNode.start")
-    row("browser: base latency, ms", "web_base_latency_ms", "web_bare_base_latency_ms", "AudioBufferSourceNode page")
-    row("browser: output latency, ms", "web_output_latency_ms", "", "")
-    row("browser: our buffer, ms", "web_audio_buffer_ms", "", "")
+    row("browser: touch to audible p50, ms", "web_touch_to_audible_p50_ms", "web_bare_touch_to_audible_p50_ms", "bare AudioBufferSourceNode page")
+    row("", "", "web_script_touch_to_audible_p50_ms", "our page, script processor")
+    row("browser: touch to audible p99, ms", "web_touch_to_audible_p99_ms", "web_bare_touch_to_audible_p99_ms", "bare AudioBufferSourceNode page")
+    row("", "", "web_script_touch_to_audible_p99_ms", "our page, script processor")
+    row("browser: glitches in 5 s, idle", "web_idle_glitches", "web_bare_idle_glitches", "bare AudioBufferSourceNode page")
+    row("", "", "web_script_idle_glitches", "our page, script processor")
+    row("browser: glitches in 5 s, busy", "web_busy_glitches", "web_bare_busy_glitches", "bare AudioBufferSourceNode page")
+    row("", "", "web_script_busy_glitches", "our page, script processor")
+    row("browser: event to listener p50, ms", "web_event_wait_p50_ms", "web_bare_event_wait_p50_ms", "bare AudioBufferSourceNode page")
+    row("browser: base / output latency, ms", "web_base_latency_ms", "web_output_latency_ms", "output latency")
     row("touch to screen p99, ms", "touch_to_screen_p99_ms", "", "")
     row("tick lateness p99, ms", "tick_late_p99_ms", "", "")
     row("drift after 300 ticks, ms", "drift_ms", "naive_drift_ms", "a SDL_Delay(33) loop")
