@@ -155,6 +155,7 @@ uint64_t plat_window_presents(const PlatWindow* window);  // frames shown so far
 void plat_audio_render(int16_t* out, int frames);
 
 // Called with every buffer just mixed, on the thread that mixed it (the device's, or the one
-// calling plat_audio_render), to see what is heard and when. nullptr: none. Any thread.
+// calling plat_audio_render), to see what is heard and when; a device that mixes with its own
+// copy of the mixer (a browser's audio worklet) is not seen. nullptr: none. Any thread.
 typedef void (*PlatAudioTap)(void* ctx, const int16_t* out, int frames);
 void plat_audio_set_tap(PlatAudioTap tap, void* ctx);
