@@ -60,8 +60,9 @@ const listen = () => {
 // is found again after it.
 const analyse = `({clip, presses, from, glitchFrames}) => {
   const {samples, frame: first} = ear.sound(Module.page.audio);
-  const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
+  const sixteen = ear.sixteen;
   const stereo = (c) => {
+    if (c.channels) [c.left, c.right] = c.channels.concat(c.channels);  // a mono clip on both sides
     const out = new Int16Array(c.left.length * 2);
     for (let i = 0; i < c.left.length; i++) { out[2 * i] = sixteen(c.left[i]); out[2 * i + 1] = sixteen(c.right[i]); }
     return out;

@@ -77,15 +77,32 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     });
   }
 
+  // The speakers a WAV file names for its channels (WAVE_FORMAT_EXTENSIBLE), or 0: the
+  // browser decodes every channel, and the program mixes them down by these, as on a desktop.
+  function channelMask(bytes) {
+    var view = new DataView(bytes.buffer, bytes.byteOffset, bytes.length);
+    for (var at = 12, chunks = 0; at + 8 <= bytes.length && chunks < 64; chunks++) {
+      var size = view.getUint32(at + 4, true);
+      var id = String.fromCharCode(bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]);
+      if (id === 'fmt ') {
+        var extensible = size >= 24 && at + 32 <= bytes.length && view.getUint16(at + 8, true) === 0xfffe;
+        return extensible ? view.getUint32(at + 28, true) : 0;
+      }
+      at += 8 + size + (size & 1);
+    }
+    return 0;
+  }
+
   function decodeClip(name, bytes, audio) {
     if (!isWav(bytes)) return Promise.reject(new Error('not a WAV file'));
     if (bytes.length > kMaxClipBytes) return Promise.reject(new Error('larger than 64 MiB'));
+    var mask = channelMask(bytes);
     return new Promise(function (resolve, reject) {
       audio.decodeAudioData(bytes.slice().buffer, resolve, reject);
     }).then(function (buffer) {
-      var left = buffer.getChannelData(0);
-      var right = buffer.numberOfChannels > 1 ? buffer.getChannelData(1) : left;
-      Module.bundle.clips[kBundle + name] = {rate: buffer.sampleRate, left: left, right: right};
+      var channels = [];
+      for (var c = 0; c < buffer.numberOfChannels; c++) channels.push(buffer.getChannelData(c));
+      Module.bundle.clips[kBundle + name] = {rate: buffer.sampleRate, channels: channels, mask: mask};
     });
   }
 

@@ -1,8 +1,9 @@
 // The decoders: files opened safely, PNG through libspng with its limits set before the header
-// is read, WAV through libsndfile, mixed down to stereo and resampled by libsamplerate in
-// blocks, so that no more is ever allocated than the converted clip itself.
+// is read, WAV through libsndfile, mixed down to stereo by its speakers (Downmix.h) and
+// resampled by libsamplerate in blocks, so that no more is ever allocated than the converted
+// clip itself.
 //
-// Index: files | PNG | WAV: downmix, conversion, entry points
+// Index: files | PNG | WAV: speakers and length, conversion, entry points
 #include "Engine/Platform/Decode.h"
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -93,35 +95,77 @@ bool decode_png_file(const char* path, PlatPixels* out) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// WAV: downmix
+// WAV: what is in the file besides the samples
 
-// How much of each channel, in a WAV file's own channel order (front left, front right,
-// centre, low frequency, back left, back right, side left, side right), goes to each side.
-static constexpr float kToLeft[kMaxClipChannels] = {1, 0, 0.7071f, 0, 0.7071f, 0, 0.7071f, 0};
-static constexpr float kToRight[kMaxClipChannels] = {0, 1, 0.7071f, 0, 0, 0.7071f, 0, 0.7071f};
-
-// One frame of `channels` samples to a left and right pair. Mono goes to both sides; more
-// channels are weighed as above and scaled so that full scale everywhere stays full scale.
-static void downmix(const float* in, int channels, float* left, float* right) {
-  if (channels == 1) {
-    *left = *right = in[0];
-    return;
+// libsndfile's names for the speakers, from the file's channel mask, as the downmix knows them.
+static PlatSpeaker speaker(int channel_map) {
+  switch (channel_map) {
+    case SF_CHANNEL_MAP_LEFT: case SF_CHANNEL_MAP_FRONT_LEFT: case SF_CHANNEL_MAP_REAR_LEFT:
+    case SF_CHANNEL_MAP_SIDE_LEFT: case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+    case SF_CHANNEL_MAP_TOP_FRONT_LEFT: case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+      return kSpeakerLeft;
+    case SF_CHANNEL_MAP_RIGHT: case SF_CHANNEL_MAP_FRONT_RIGHT: case SF_CHANNEL_MAP_REAR_RIGHT:
+    case SF_CHANNEL_MAP_SIDE_RIGHT: case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT: case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+      return kSpeakerRight;
+    case SF_CHANNEL_MAP_MONO: case SF_CHANNEL_MAP_CENTER: case SF_CHANNEL_MAP_FRONT_CENTER:
+    case SF_CHANNEL_MAP_REAR_CENTER: case SF_CHANNEL_MAP_TOP_CENTER:
+    case SF_CHANNEL_MAP_TOP_FRONT_CENTER: case SF_CHANNEL_MAP_TOP_REAR_CENTER:
+      return kSpeakerCentre;
+    case SF_CHANNEL_MAP_LFE:
+      return kSpeakerLowFrequency;
+    default:
+      return kSpeakerOther;
   }
-  float l = 0, r = 0, lw = 0, rw = 0;
-  for (int c = 0; c < channels; c++) {
-    l += in[c] * kToLeft[c];
-    r += in[c] * kToRight[c];
-    lw += kToLeft[c];
-    rw += kToRight[c];
-  }
-  *left = l / lw;
-  *right = r / rw;
 }
 
-static int16_t to_sample(float v) {
-  if (std::isnan(v)) return 0;  // a float file can hold anything, NaN included
-  float scaled = std::nearbyint(v * 32768.0f);
-  return static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+// The file's own speakers where it names them, else the usual layout for its channels.
+static PlatDownmix file_downmix(SNDFILE* file, int channels) {
+  int map[kMaxClipChannels];
+  if (!sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map, static_cast<int>(sizeof(int)) * channels))
+    return downmix_from_mask(channels, 0);
+  PlatSpeaker speakers[kMaxClipChannels];
+  for (int c = 0; c < channels; c++) speakers[c] = speaker(map[c]);
+  return downmix_from_speakers(channels, speakers);
+}
+
+// Codings in blocks (GSM 6.10, ADPCM) pad their last block: the true length is the one the
+// fact chunk gives. Integer, float and companded samples need none and are read whole.
+static bool coded_in_blocks(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8: case SF_FORMAT_PCM_U8: case SF_FORMAT_PCM_16: case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32: case SF_FORMAT_FLOAT: case SF_FORMAT_DOUBLE: case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// Reads `size` bytes at `offset` of a file or of memory; false when they are not all there.
+typedef bool (*ReadAt)(void* source, uint64_t offset, uint8_t* out, size_t size);
+
+static uint32_t little32(const uint8_t* b) {
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+}
+
+// The frame count of a RIFF WAVE file's fact chunk, or -1 when it has none among its first
+// chunks.
+static int64_t fact_frames(ReadAt read, void* source) {
+  static constexpr int kMaxChunks = 64;
+  uint8_t head[12];
+  if (!read(source, 0, head, 12) || memcmp(head, "RIFF", 4) != 0 || memcmp(head + 8, "WAVE", 4) != 0)
+    return -1;
+  uint64_t at = 12;
+  for (int i = 0; i < kMaxChunks; i++) {
+    uint8_t chunk[12];
+    if (!read(source, at, chunk, 8)) return -1;
+    uint32_t size = little32(chunk + 4);
+    if (memcmp(chunk, "fact", 4) == 0)
+      return size >= 4 && read(source, at + 8, chunk + 8, 4) ? little32(chunk + 8) : -1;
+    at += 8 + size + (size & 1);  // chunks are padded to an even length
+  }
+  return -1;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -142,29 +186,40 @@ static bool append(const float* stereo, long frames, size_t max_samples, PlatSam
   if (at + n > max_samples) return false;
   out->stereo.resize(at + n);
   int16_t* dst = out->stereo.data() + at;
-  for (size_t i = 0; i < n; i++) dst[i] = to_sample(stereo[i]);
+  for (size_t i = 0; i < n; i++) dst[i] = downmix_sample16(stereo[i]);
   return true;
 }
 
-static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, int rate, PlatSamples* out) {
+// `frames`: how many the file holds, which may be fewer than libsndfile counts (fact_frames).
+static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, sf_count_t frames, int rate,
+                            PlatSamples* out) {
   int major = info.format & SF_FORMAT_TYPEMASK;
   if (major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) return false;
   if (info.channels < 1 || info.channels > kMaxClipChannels) return false;
   if (info.samplerate < kMinClipRate || info.samplerate > kMaxClipRate) return false;
-  if (info.frames < 0 || rate <= 0) return false;
+  if (frames < 0 || rate <= 0) return false;
   double ratio = static_cast<double>(rate) / info.samplerate;
   // Every frame converted is four bytes; a little room for the resampler's rounding.
-  double expected = std::ceil(static_cast<double>(info.frames) * ratio) + 64;
+  double expected = std::ceil(static_cast<double>(frames) * ratio) + 64;
   size_t max_samples = static_cast<size_t>(kMaxClipBytes / sizeof(int16_t));
   if (expected * 2 > static_cast<double>(max_samples)) return false;
   out->stereo.reserve(static_cast<size_t>(expected) * 2);
+  PlatDownmix mix = file_downmix(file, info.channels);
+  auto next_block = [&frames]() {  // frames to read next; 0 at the end
+    sf_count_t n = std::min<sf_count_t>(frames, kBlockFrames);
+    frames -= n;
+    return n;
+  };
 
-  // Most clips are already at the mixer's rate in one or two channels: read as 16-bit samples,
-  // which libsndfile converts from any encoding, with no mixing and no resampling to do.
-  if (rate == info.samplerate && info.channels <= 2) {
+  // Most clips are already at the mixer's rate, in one or two channels of integer samples:
+  // read as 16-bit samples, which libsndfile converts exactly, with no mixing and no
+  // resampling to do. (Float samples it would convert unscaled, all of them to nearly 0.)
+  int coding = info.format & SF_FORMAT_SUBMASK;
+  if (rate == info.samplerate && downmix_is_plain(mix) && coding != SF_FORMAT_FLOAT &&
+      coding != SF_FORMAT_DOUBLE) {
     std::vector<int16_t> block(static_cast<size_t>(kBlockFrames) * info.channels);
-    for (sf_count_t got = kBlockFrames; got == kBlockFrames;) {
-      got = sf_readf_short(file, block.data(), kBlockFrames);
+    for (sf_count_t want = next_block(); want > 0; want = next_block()) {
+      sf_count_t got = sf_readf_short(file, block.data(), want);
       size_t at = out->stereo.size(), n = static_cast<size_t>(got) * 2;
       if (at + n > max_samples) return false;
       out->stereo.resize(at + n);
@@ -173,6 +228,7 @@ static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, int rate, PlatSa
         dst[2 * i] = block[static_cast<size_t>(i) * info.channels];
         dst[2 * i + 1] = block[static_cast<size_t>(i) * info.channels + info.channels - 1];
       }
+      if (got < want) break;  // the file is shorter than it said
     }
     return true;
   }
@@ -187,11 +243,12 @@ static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, int rate, PlatSa
   std::vector<float> resampled(static_cast<size_t>(std::ceil(kBlockFrames * ratio) + 64) * 2);
   bool end = false;
   while (!end) {
-    sf_count_t got = sf_readf_float(file, in.data(), kBlockFrames);
-    end = got < kBlockFrames;
+    sf_count_t want = next_block();
+    sf_count_t got = want > 0 ? sf_readf_float(file, in.data(), want) : 0;
+    end = got < want || frames == 0;
     for (sf_count_t i = 0; i < got; i++)
-      downmix(&in[static_cast<size_t>(i) * info.channels], info.channels, &stereo[2 * i],
-              &stereo[2 * i + 1]);
+      downmix_frame(mix, &in[static_cast<size_t>(i) * info.channels], 1, &stereo[2 * i],
+                    &stereo[2 * i + 1]);
     if (!resampler) {
       if (!append(stereo.data(), static_cast<long>(got), max_samples, out)) return false;
       continue;
@@ -244,12 +301,15 @@ static sf_count_t memory_write(const void*, sf_count_t, void*) { return 0; }
 
 static sf_count_t memory_tell(void* user) { return static_cast<Memory*>(user)->position; }
 
-static bool decode_opened(SNDFILE* opened, const SF_INFO& info, int rate, PlatSamples* out) {
+static bool decode_opened(SNDFILE* opened, const SF_INFO& info, int64_t fact, int rate,
+                          PlatSamples* out) {
   std::unique_ptr<SNDFILE, SndfileClose> file(opened);
   if (!file) return false;
+  sf_count_t frames = info.frames;
+  if (coded_in_blocks(info.format) && fact >= 0) frames = std::min<sf_count_t>(frames, fact);
   bool ok = false;
   try {  // within the bounds an allocation should not fail, but if it does it is a failed load
-    ok = decode_wav_from(file.get(), info, rate, out);
+    ok = decode_wav_from(file.get(), info, frames, rate, out);
   } catch (const std::bad_alloc&) {
     ok = false;
   }
@@ -257,19 +317,34 @@ static bool decode_opened(SNDFILE* opened, const SF_INFO& info, int rate, PlatSa
   return ok;
 }
 
+static bool memory_read_at(void* source, uint64_t offset, uint8_t* out, size_t size) {
+  const Memory* m = static_cast<const Memory*>(source);
+  if (offset > static_cast<uint64_t>(m->size) || size > static_cast<uint64_t>(m->size) - offset)
+    return false;
+  std::copy(m->data + offset, m->data + offset + size, out);
+  return true;
+}
+
+static bool file_read_at(void* source, uint64_t offset, uint8_t* out, size_t size) {
+  int fd = *static_cast<int*>(source);
+  return pread(fd, out, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+}
+
 bool decode_wav(const uint8_t* data, size_t size, int rate, PlatSamples* out) {
   *out = PlatSamples{};
   if (!data || size > kMaxClipFileBytes) return false;
   SF_VIRTUAL_IO io = {memory_length, memory_seek, memory_read, memory_write, memory_tell};
   Memory memory{data, static_cast<sf_count_t>(size), 0};
+  int64_t fact = fact_frames(memory_read_at, &memory);
   SF_INFO info{};
-  return decode_opened(sf_open_virtual(&io, SFM_READ, &info, &memory), info, rate, out);
+  return decode_opened(sf_open_virtual(&io, SFM_READ, &info, &memory), info, fact, rate, out);
 }
 
 bool decode_wav_file(const char* path, int rate, PlatSamples* out) {
   *out = PlatSamples{};
   int fd = open_regular(path, kMaxClipFileBytes);
   if (fd < 0) return false;
+  int64_t fact = fact_frames(file_read_at, &fd);
   SF_INFO info{};
-  return decode_opened(sf_open_fd(fd, SFM_READ, &info, SF_TRUE), info, rate, out);
+  return decode_opened(sf_open_fd(fd, SFM_READ, &info, SF_TRUE), info, fact, rate, out);
 }

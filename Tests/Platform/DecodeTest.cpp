@@ -4,6 +4,8 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -72,6 +74,94 @@ TEST(DecodeTest, ClipsFrom8To192kHzAndUpTo8ChannelsLoadAtTheMixersRateWithinFull
   std::string aiff = WriteClip(dir, 48000, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 100, 0.5f);
   EXPECT_FALSE(decode_wav_file(aiff.c_str(), 48000, &clip));
   EXPECT_TRUE(clip.stereo.empty());
+}
+
+// A float WAV at the mixer's rate, as audio editors export them, written here with samples
+// chosen so that each converts exactly; each must come out as its value at full scale.
+TEST(DecodeTest, AFloatWavFromAnAudioEditorIsHeardAsItsSamples) {
+  std::string dir = TemporaryDir();
+  const float values[] = {0.5f, -0.25f, 0.125f, -1.0f, 0.999969482421875f, 0.0078125f};
+  struct { const char* name; int format, channels; } kinds[] = {
+      {"float mono", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1},
+      {"float stereo", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2},
+      {"double stereo", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 2},
+      {"extensible float", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 2}};
+  for (const auto& kind : kinds) {
+    std::string path = dir + "/" + kind.name + ".wav";
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = kind.channels;
+    info.format = kind.format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << kind.name;
+    std::vector<float> samples;
+    for (float v : values)
+      for (int c = 0; c < kind.channels; c++) samples.push_back(c ? -v : v);
+    sf_writef_float(f, samples.data(), static_cast<sf_count_t>(std::size(values)));
+    sf_close(f);
+    PlatSamples clip;
+    ASSERT_TRUE(decode_wav_file(path.c_str(), 48000, &clip)) << kind.name;
+    ASSERT_EQ(clip.stereo.size(), 2 * std::size(values)) << kind.name;
+    auto full = [](float v) { return static_cast<int16_t>(std::clamp(v * 32768.0f, -32768.0f, 32767.0f)); };
+    for (size_t i = 0; i < std::size(values); i++) {
+      EXPECT_EQ(clip.stereo[2 * i], full(values[i])) << kind.name << ", frame " << i;
+      EXPECT_EQ(clip.stereo[2 * i + 1], full(kind.channels == 2 ? -values[i] : values[i])) << kind.name;
+    }
+  }
+}
+
+// Surround files mixed down by what each channel is: left ones to the left, right ones to the
+// right, the centre to both, the low frequencies to neither; each side scaled by its weights.
+TEST(DecodeTest, ASurroundWavIsMixedDownByItsSpeakersNotByItsChannelNumbers) {
+  std::string dir = TemporaryDir();
+  auto write = [&](const char* name, std::vector<int> map, int channels, std::vector<float> frame) {
+    std::string path = dir + "/" + name + ".wav";
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAVEX | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!map.empty()) sf_command(f, SFC_SET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(map.size() * sizeof(int)));
+    std::vector<float> samples;
+    for (int i = 0; i < 10; i++) samples.insert(samples.end(), frame.begin(), frame.end());
+    sf_writef_float(f, samples.data(), 10);
+    sf_close(f);
+    return path;
+  };
+  PlatSamples clip;
+  // Quad: front left and right, back left and right.
+  std::string quad = write("quad", {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_REAR_LEFT,
+                                    SF_CHANNEL_MAP_REAR_RIGHT}, 4, {0.5f, 0.25f, 0.125f, -0.5f});
+  ASSERT_TRUE(decode_wav_file(quad.c_str(), 48000, &clip));
+  EXPECT_EQ(clip.stereo[0], 10240);   // (0.5 + 0.125) / 2 of full scale
+  EXPECT_EQ(clip.stereo[1], -4096);   // (0.25 - 0.5) / 2
+  // Five channels with no speakers named: the usual order, front left, right and centre, back
+  // left and right.
+  std::string five = write("five", {}, 5, {0.5f, 0, 0.25f, 0.25f, 0.5f});
+  ASSERT_TRUE(decode_wav_file(five.c_str(), 48000, &clip));
+  const float centre = 0.70710678f, weight = 2 + centre;
+  EXPECT_NEAR(clip.stereo[0], 32768 * (0.5f + 0.25f * centre + 0.25f) / weight, 1);
+  EXPECT_NEAR(clip.stereo[1], 32768 * (0 + 0.25f * centre + 0.5f) / weight, 1);
+}
+
+// A GSM 6.10 clip is coded in blocks of 320 samples; its true length is in its fact chunk, and
+// the block's padding past it is never heard.
+TEST(DecodeTest, AGsmClipEndsWhereItsFactChunkSays) {
+  std::string dir = TemporaryDir();
+  std::string path = dir + "/gsm.wav";
+  SF_INFO info{};
+  info.samplerate = 8000;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_GSM610;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr);
+  std::vector<float> tone(1000);
+  for (size_t i = 0; i < tone.size(); i++) tone[i] = 0.5f * std::sin(static_cast<float>(i) * 0.3f);
+  sf_writef_float(f, tone.data(), static_cast<sf_count_t>(tone.size()));
+  sf_close(f);
+  PlatSamples clip;
+  ASSERT_TRUE(decode_wav_file(path.c_str(), 8000, &clip));
+  EXPECT_EQ(clip.stereo.size(), 2 * tone.size());
 }
 
 TEST(DecodeTest, OnlyRegularFilesAreOpenedAndNothingBlocks) {

@@ -7,6 +7,7 @@
 //   ear.start(context)  forgets what was heard and records from the next quantum; a promise
 //   ear.sound(context)  all heard since the start, interleaved 16-bit stereo, and the context's
 //                       frame of its first sample
+//   ear.sixteen(v)  a clip's sample to 16 bits, as the program converts it
 (() => {
   const Recorder = window.AudioWorkletNode;  // kept: a test may take it away from the page
   const connect = AudioNode.prototype.connect;
@@ -73,6 +74,13 @@
 
   window.ear = {
     of,
+    // A clip's sample, as the browser decoded it, to 16 bits as the program converts it:
+    // rounded half to even, clipped.
+    sixteen: (v) => {
+      const x = v * 32768, r = Math.round(x);
+      const even = Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r;
+      return Math.max(-32768, Math.min(32767, even));
+    },
     start: (context) => {
       const ear = of(context);
       return ear.ready.then(() => {

@@ -179,13 +179,14 @@ export function waitHeard(page, frames, { fromStart = false } = {}) {
 export function recorded(page, ...clips) {
   return look(page, (clips) => {
     const all = ear.sound(Module.page.audio).samples;
-    const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
+    const sixteen = ear.sixteen;
     const stereo = clips.map((name) => {
-      const clip = Module.bundle.clips[`/bundle/${name}`];
-      const out = new Array(clip.left.length * 2);
-      for (let i = 0; i < clip.left.length; i++) {
-        out[2 * i] = sixteen(clip.left[i]);
-        out[2 * i + 1] = sixteen(clip.right[i]);
+      const { channels } = Module.bundle.clips[`/bundle/${name}`];
+      const [left, right] = channels.concat(channels).slice(0, 2);  // a mono clip on both sides
+      const out = new Array(left.length * 2);
+      for (let i = 0; i < left.length; i++) {
+        out[2 * i] = sixteen(left[i]);
+        out[2 * i + 1] = sixteen(right[i]);
       }
       return out;
     });
@@ -201,8 +202,10 @@ export const firstSound = (samples) => samples.findIndex((s) => s !== 0);
 // Runs in the page.
 export const findClip = `(name, frames, from) => {
   const sound = ear.sound(Module.page.audio).samples;
-  const clip = Module.bundle.clips['/bundle/' + name];
-  const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
+  const {channels} = Module.bundle.clips['/bundle/' + name];
+  const [l, r] = channels.concat(channels).slice(0, 2);  // a mono clip on both sides
+  const clip = {left: l, right: r};
+  const sixteen = ear.sixteen;
   const left = (i) => sixteen(clip.left[i]), right = (i) => sixteen(clip.right[i]);
   const same = (at, i) => sound[2 * at] === left(i) && sound[2 * at + 1] === right(i);
   let lead = 0;
@@ -221,6 +224,29 @@ export const findClip = `(name, frames, from) => {
 
 export function heard(page, name, frames, from = 0) {
   return look(page, `([name, frames, from]) => (${findClip})(name, frames, from)`, [name, frames, from]);
+}
+
+// Waits until `frames` frames in a row of the named clip's first second are heard anywhere,
+// whether or not its start was: for a path that may lose some of it.
+export function waitPieceOf(page, name, frames) {
+  return until(page, `([name, frames]) => {
+    const sound = ear.sound(Module.page.audio).samples;
+    const {channels} = Module.bundle.clips['/bundle/' + name];
+    const [l, r] = channels.concat(channels).slice(0, 2);
+    const at = new Map();
+    for (let i = 0; i < Math.min(l.length, Module.page.audio.sampleRate) - frames; i++) {
+      const key = ear.sixteen(l[i]) + ',' + ear.sixteen(l[i + 1]) + ',' + ear.sixteen(l[i + 2]);
+      if (!at.has(key)) at.set(key, i);
+    }
+    for (let f = 0; 2 * (f + frames) <= sound.length; f++) {
+      const i = at.get(sound[2 * f] + ',' + sound[2 * f + 2] + ',' + sound[2 * f + 4]);
+      if (i === undefined || sound[2 * f] === 0) continue;
+      let k = 0;
+      while (k < frames && sound[2 * (f + k)] === ear.sixteen(l[i + k]) && sound[2 * (f + k) + 1] === ear.sixteen(r[i + k])) k++;
+      if (k === frames) return true;
+    }
+    return false;
+  }`, [name, frames], `${frames} frames of ${name}`, 10);
 }
 
 // Waits until the named clip has been heard from frame `from` on, with `frames` frames recorded

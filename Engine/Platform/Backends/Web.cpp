@@ -12,8 +12,10 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Downmix.h"
 #include "Engine/Platform/Mixer.h"
 #include "Engine/Platform/Raster.h"
 
@@ -29,8 +31,8 @@ void web_mixer_add(const int16_t* samples, uint32_t frames);
 void web_mixer_cue(int cue, int voice, uint32_t frame);
 bool web_picture_size(const char* path, int* width, int* height);
 void web_picture_pixels(const char* path, uint8_t* rgba);
-int web_clip_frames(const char* path, int rate);  // -1: not decoded at that rate
-void web_clip_samples(const char* path, int16_t* stereo);
+int web_clip_frames(const char* path, int rate, int* channels, uint32_t* mask);  // -1: none at rate
+void web_clip_channels(const char* path, float* planar);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -225,10 +227,21 @@ bool backend_decode_picture(const char* path, PlatPixels* out) {
   return true;
 }
 
+// The browser's floats, every channel, mixed down and to 16 bits as a desktop's decoder does.
 bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
-  int frames = web_clip_frames(path, rate);
-  if (frames < 0) return false;
+  int channels = 0;
+  uint32_t mask = 0;
+  int frames = web_clip_frames(path, rate, &channels, &mask);
+  if (frames < 0 || channels < 1 || channels > kMaxDownmixChannels) return false;
+  std::vector<float> planar(static_cast<size_t>(frames) * channels);
+  web_clip_channels(path, planar.data());
+  PlatDownmix mix = downmix_from_mask(channels, mask);
   out->stereo.resize(static_cast<size_t>(frames) * 2);
-  web_clip_samples(path, out->stereo.data());
+  for (int i = 0; i < frames; i++) {
+    float left, right;
+    downmix_frame(mix, &planar[static_cast<size_t>(i)], frames, &left, &right);
+    out->stereo[2 * static_cast<size_t>(i)] = downmix_sample16(left);
+    out->stereo[2 * static_cast<size_t>(i) + 1] = downmix_sample16(right);
+  }
   return true;
 }

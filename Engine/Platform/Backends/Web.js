@@ -318,19 +318,18 @@ mergeInto(LibraryManager.library, {
     HEAPU8.set(Module.bundle.pictures[UTF8ToString(path)].rgba, rgba);
   },
 
-  web_clip_frames: function (path, rate) {
+  web_clip_frames: function (path, rate, channels, mask) {
     var clip = Module.bundle.clips[UTF8ToString(path)];
-    return clip && clip.rate === rate ? clip.left.length : -1;
+    if (!clip || clip.rate !== rate) return -1;
+    HEAP32[channels >> 2] = clip.channels.length;
+    HEAP32[mask >> 2] = clip.mask;
+    return clip.channels[0].length;
   },
 
-  // Web Audio's floats back to the mixer's 16 bits: exact for a 16-bit file.
-  web_clip_samples: function (path, stereo) {
+  // Every channel as the browser decoded it, one after another.
+  web_clip_channels: function (path, planar) {
     var clip = Module.bundle.clips[UTF8ToString(path)];
-    var at = stereo >> 1;
-    var sixteen = function (v) { return Math.max(-32768, Math.min(32767, Math.round(v * 32768))); };
-    for (var i = 0; i < clip.left.length; i++) {
-      HEAP16[at + 2 * i] = sixteen(clip.left[i]);
-      HEAP16[at + 2 * i + 1] = sixteen(clip.right[i]);
-    }
+    var frames = clip.channels[0].length;
+    clip.channels.forEach(function (channel, c) { HEAPF32.set(channel, (planar >> 2) + c * frames); });
   },
 });
