@@ -104,6 +104,8 @@ enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected 
 // first to begin holds the stream until the same source, device and pointer ends it.
 void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                 float x, float y);
+// The window was hidden, minimised or lost the focus: a touch held ends where it last was.
+void core_touch_cancel(void);
 void core_quit(void);    // the window was closed or the program asked to end
 int64_t core_wait_ns(void);  // until the next tick is due: 0 when one is, -1 with no timer
 void core_redraw(void);  // the window's pixels were lost or resized: draw it all again

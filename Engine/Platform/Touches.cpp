@@ -2,6 +2,10 @@
 // begin holds the stream, by its source, device and pointer, until it ends; it goes to the
 // topmost window subview with a handler under the point where it began, which then gets every
 // move and the end, wherever they are, at locations in its own points.
+//
+// A release can be lost (the window hidden, another window given the focus): the touch is then
+// ended where it last was, as a phone cancels one, when the backend says so or when its own
+// source, device and pointer begin again.
 #include "Engine/Platform/Core.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -13,6 +17,7 @@ struct TouchState {
   int64_t device = 0;
   int64_t pointer = 0;
   PlatView* view = nullptr;  // the view that took the touch; nullptr when it began on none
+  PlatPoint last{};          // where it was last, in frame points
 };
 
 static TouchState g;
@@ -30,21 +35,27 @@ static bool holds(PlatTouchSource source, int64_t device, int64_t pointer) {
   return g.held && g.source == source && g.device == device && g.pointer == pointer;
 }
 
+static void end(PlatPoint point) {
+  deliver(kPlatTouchEnded, point);
+  g = TouchState{};
+}
+
 static void touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                   PlatPoint point) {
   switch (phase) {
     case kPlatTouchBegan:
+      if (holds(source, device, pointer)) end(g.last);  // its release was lost
       if (g.held) return;  // one touch at a time
-      g = {true, source, device, pointer, views_touch_target(point)};
+      g = {true, source, device, pointer, views_touch_target(point), point};
       deliver(kPlatTouchBegan, point);
       break;
     case kPlatTouchMoved:
-      if (holds(source, device, pointer)) deliver(kPlatTouchMoved, point);
+      if (!holds(source, device, pointer)) return;
+      g.last = point;
+      deliver(kPlatTouchMoved, point);
       break;
     case kPlatTouchEnded:
-      if (!holds(source, device, pointer)) return;
-      deliver(kPlatTouchEnded, point);
-      g = TouchState{};
+      if (holds(source, device, pointer)) end(point);
       break;
   }
 }
@@ -57,6 +68,10 @@ void touches_stop(void) { g = TouchState{}; }
 void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                 float x, float y) {
   touch(phase, source, device, pointer, views_window_to_points(x, y));
+}
+
+void core_touch_cancel(void) {
+  if (g.held) end(g.last);
 }
 
 void plat_touch_inject(PlatTouchPhase phase, PlatPoint window_point) {

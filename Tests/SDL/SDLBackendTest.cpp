@@ -160,6 +160,42 @@ TEST_F(TouchDeliveryTest, AReleaseThatNeverArrivedEndsTheTouchAtTheNextMove) {
   EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchUp, 40, 40}}));
 }
 
+// A release can be lost while the window is hidden or another has the focus: the touch ends
+// where it last was, as a phone cancels one, so that the next press is not swallowed.
+TEST_F(TouchDeliveryTest, ATouchHeldWhenTheWindowIsHiddenOrLosesTheFocusEndsThere) {
+  for (Uint8 lost : {SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_FOCUS_LOST}) {
+    seen.clear();
+    Mouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+    MouseMotion(12, 12, true);
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = lost;
+    SDL_PushEvent(&e);
+    Mouse(SDL_MOUSEBUTTONDOWN, 40, 40);  // the release never came
+    Mouse(SDL_MOUSEBUTTONUP, 40, 40);
+    Deliver();
+    EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchMove, 12, 12},
+                                        {kTouchUp, 12, 12}, {kTouchDown, 40, 40},
+                                        {kTouchUp, 40, 40}}))
+        << "window event " << static_cast<int>(lost);
+  }
+}
+
+TEST_F(TouchDeliveryTest, ANewPressFromTheSourceHoldingTheStreamEndsItsLostTouchFirst) {
+  Mouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+  Mouse(SDL_MOUSEBUTTONDOWN, 40, 40);  // the mouse's release was lost, and no move told
+  Mouse(SDL_MOUSEBUTTONUP, 40, 40);
+  Finger(SDL_FINGERDOWN, 1, 50, 50);
+  Finger(SDL_FINGERDOWN, 1, 60, 60);  // the same finger again
+  Finger(SDL_FINGERDOWN, 2, 70, 70);  // another finger: one touch at a time
+  Finger(SDL_FINGERUP, 1, 60, 60);
+  Deliver();
+  EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchUp, 10, 10},
+                                      {kTouchDown, 40, 40}, {kTouchUp, 40, 40},
+                                      {kTouchDown, 50, 50}, {kTouchUp, 50, 50},
+                                      {kTouchDown, 60, 60}, {kTouchUp, 60, 60}}));
+}
+
 TEST_F(TouchDeliveryTest, AnInjectedTouchTakesTheSamePathAsARealOne) {
   plat_touch_inject(kPlatTouchBegan, {30.6f, 251.2f});
   Mouse(SDL_MOUSEBUTTONDOWN, 70, 70);  // ignored: the injected touch holds the stream

@@ -244,6 +244,10 @@ static void handle_event(const SDL_Event& e) {
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) core_quit();
+      // A release may never come to a window out of sight or out of focus.
+      if (e.window.event == SDL_WINDOWEVENT_HIDDEN || e.window.event == SDL_WINDOWEVENT_MINIMIZED ||
+          e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+        core_touch_cancel();
       core_redraw();  // resized, exposed or restored: draw again
       break;
     // SDL's mouse events made from fingers, and finger events made from the mouse, are copies

@@ -63,6 +63,9 @@ EMSCRIPTEN_KEEPALIVE void web_touch(int phase, int finger, int pointer, float x,
              0, pointer, x, y);
 }
 
+// The page was hidden or lost the focus: a release may never come.
+EMSCRIPTEN_KEEPALIVE void web_touch_cancel(void) { core_touch_cancel(); }
+
 EMSCRIPTEN_KEEPALIVE void web_resized(void) {
   int pixel_width = 0, pixel_height = 0;
   web_page_size(&g.css_width, &g.css_height, &pixel_width, &pixel_height);

@@ -126,6 +126,13 @@ mergeInto(LibraryManager.library, {
       WebPage.step();  // what the touch changed is painted now
     },
 
+    // A release may never come to a page hidden or out of focus: the touch ends now.
+    cancel: function () {
+      WebPage.held = {};
+      _web_touch_cancel();
+      WebPage.step();
+    },
+
     // The canvas's pixels: its size on the page at the screen's density.
     fit: function () {
       var canvas = WebPage.canvas;
@@ -221,7 +228,11 @@ mergeInto(LibraryManager.library, {
       canvas.addEventListener(type, function (event) { event.preventDefault(); }, {passive: false});
     });
     window.addEventListener('resize', WebPage.resize);
-    document.addEventListener('visibilitychange', WebPage.step);
+    document.addEventListener('visibilitychange', function () {
+      if (document.hidden) WebPage.cancel();
+      WebPage.step();
+    });
+    window.addEventListener('blur', WebPage.cancel);
     WebPage.takeCanvas(canvas);
     WebPage.fit();
     Module.page.read = WebPage.read;
