@@ -9,6 +9,7 @@ constexpr int kPathBytes = 200;               // PathApp and PathDoc, terminator
 constexpr int kSoundPathBytes = 350;          // a clip's full path, terminator included
 constexpr int kFrameRate = 30;                // frame clock ticks per second
 constexpr double kFrameInterval = 1.0 / kFrameRate;
+constexpr int kMaxWindowSide = 16384;         // pixels across or down: a frame of 1 GiB at most
 
 // The picture shown in place of any picture that failed to load (image handle 0).
 constexpr const char* kReservedPicture = "Images/EmptyRed.png";

@@ -75,7 +75,8 @@ PlatWindow* plat_window_create(void);            // hidden until made visible; n
 void plat_window_add_subview(PlatWindow* window, PlatView* view);
 void plat_window_make_key_and_visible(PlatWindow* window);
 bool plat_window_is_visible(const PlatWindow* window);
-void plat_window_set_size(PlatWindow* window, int width, int height);  // in window pixels
+// In window pixels, each side from 1 to kMaxWindowSide (Limits.h); any other size is ignored.
+void plat_window_set_size(PlatWindow* window, int width, int height);
 float plat_window_scale(const PlatWindow* window);  // window pixels per point
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
+
+#include "Engine/Limits.h"
 
 // ---------------------------------------------------------------------------------------------
 // Coverage and blending
@@ -135,11 +138,20 @@ static void blit_smooth(RasterFrame* f, const PlatIRect& clip, const PlatRect& d
   }
 }
 
-void raster_resize(RasterFrame* frame, int width, int height) {
-  frame->width = std::max(width, 0);
-  frame->height = std::max(height, 0);
-  frame->rgba.assign(static_cast<size_t>(frame->width) * frame->height * 4, 0);
+bool raster_resize(RasterFrame* frame, int width, int height) {
+  *frame = RasterFrame{};
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width > kMaxWindowSide || height > kMaxWindowSide) return false;
+  try {
+    frame->rgba.assign(static_cast<size_t>(width) * height * 4, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  frame->width = width;
+  frame->height = height;
   for (size_t i = 3; i < frame->rgba.size(); i += 4) frame->rgba[i] = 255;
+  return true;
 }
 
 void raster_draw(RasterFrame* frame, const PlatDrawList& list) {

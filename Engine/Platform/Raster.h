@@ -19,6 +19,8 @@ struct RasterFrame {
   std::vector<uint8_t> rgba;  // rows top to bottom
 };
 
-void raster_resize(RasterFrame* frame, int width, int height);  // black; drops what was drawn
+// Black at the new size, dropping what was drawn; false, with no frame at all, for a side past
+// kMaxWindowSide or when the memory is not there.
+bool raster_resize(RasterFrame* frame, int width, int height);
 void raster_draw(RasterFrame* frame, const PlatDrawList& list);
 bool raster_read(const RasterFrame& frame, uint8_t* rgba, int width, int height);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "Engine/Limits.h"
 #include "Engine/Platform/Core.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -282,7 +283,7 @@ bool plat_window_is_visible(const PlatWindow* window) { return window && window-
 uint64_t plat_window_presents(const PlatWindow* window) { return window ? window->presents : 0; }
 
 void plat_window_set_size(PlatWindow* window, int width, int height) {
-  if (!window) return;
+  if (!window || width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) return;
   backend_window_set_size(width, height);
   damage_all();
 }

@@ -66,6 +66,16 @@ TEST_F(PlatformCoreTest, ATouchGoesToTheTopmostWindowSubviewWithAHandlerInItsOwn
   EXPECT_EQ(lower.location.x, 150);
 }
 
+TEST_F(PlatformCoreTest, AWindowSizePastWhatThePlatformDrawsIsIgnored) {
+  plat_window_set_size(window(), 640, 920);
+  plat_window_set_size(window(), 100000, 100000);  // 40 GB of frame
+  plat_window_set_size(window(), 0, 920);
+  int w = 0, h = 0;
+  plat_window_read_pixels(window(), nullptr, 0, &w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 920);
+}
+
 TEST_F(PlatformCoreTest, NothingIsDrawnOutsideTheFrameNotEvenOnTheBars) {
   ViewAdd(ImageAdd(kGreen.name), 300, 10);  // reaches 20 points past the right edge
   plat_window_set_size(window(), 1000, 920);  // bars of 180 pixels either side

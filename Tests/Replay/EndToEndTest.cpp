@@ -3,15 +3,19 @@
 // sound and the printed log, compared with the bundle's own pictures and clips.
 #include <SDL.h>
 #include <SDL_image.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Tests/Support/EngineTest.h"
@@ -71,12 +75,26 @@ class EndToEndTest : public testing::Test {
   // Runs the replay tool on a script in the test's folder; its exit status.
   int Replay(const std::string& script, const std::string& args = "") {
     std::ofstream(dir_ + "/script.txt") << script;
-    std::string command = "cd " + dir_ + " && " + REPLAY + " --script script.txt " + args +
-                          " > stdout.txt 2> stderr.txt";
+    // Bounded, so that a run that should have been refused fails the test instead of hanging.
+    std::string command = "cd " + dir_ + " && timeout -k 10 120 " + REPLAY + " --script script.txt " +
+                          args + " > stdout.txt 2> stderr.txt";
     int status = system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string File(const std::string& name) const { return dir_ + "/" + name; }
+
+  // A copy of the bundle in the test's folder, less the named files; its path.
+  std::string BundleWithout(std::initializer_list<const char*> missing) const {
+    std::string bundle = dir_ + "/bundle";
+    fs::create_directories(bundle + "/Images");
+    for (const auto& entry : fs::recursive_directory_iterator(kBundle)) {
+      std::string ext = entry.path().extension();
+      if (entry.is_regular_file() && (ext == ".png" || ext == ".wav"))
+        fs::copy_file(entry.path(), bundle / fs::relative(entry.path(), kBundle));
+    }
+    for (const char* name : missing) fs::remove(bundle + "/" + name);
+    return bundle;
+  }
 
   // Every opaque pixel of the bundle's picture is on the screen at (x, y), unchanged.
   static void ExpectPictureAt(const Image& screen, const std::string& picture, int x, int y,
@@ -176,15 +194,7 @@ TEST_F(EndToEndTest, TheSpriteIsWhereItsTicksHaveTakenIt) {
 }
 
 TEST_F(EndToEndTest, WithAClipAndAPictureMissingItSaysSoShowsTheReservedPictureAndTheRestWorks) {
-  std::string bundle = dir_ + "/bundle";
-  fs::create_directories(bundle + "/Images");
-  for (const auto& entry : fs::recursive_directory_iterator(kBundle)) {
-    std::string ext = entry.path().extension();
-    if (entry.is_regular_file() && (ext == ".png" || ext == ".wav"))
-      fs::copy_file(entry.path(), bundle / fs::relative(entry.path(), kBundle));
-  }
-  fs::remove(bundle + "/Coin.wav");
-  fs::remove(bundle + "/Shroom1.png");
+  std::string bundle = BundleWithout({"Coin.wav", "Shroom1.png"});
   ASSERT_EQ(Replay("at 0ms shot start.png\n"
                    "at 100ms down 12 242\nat 150ms up 12 242\n"      // Coin: silent
                    "at 500ms down 172 382\nat 550ms up 172 382\n"    // Jump: heard
@@ -212,6 +222,73 @@ TEST_F(EndToEndTest, TheSameScriptGivesTheSameFilesByteForByte) {
     EXPECT_FALSE(first[i].empty() && std::string(outputs[i]) != "log.txt") << outputs[i];
     EXPECT_TRUE(first[i] == ReadText(File(outputs[i]))) << outputs[i] << " differs";
   }
+}
+
+TEST_F(EndToEndTest, NumbersOutOfRangeAndRunsPastADayAreRefusedBeforeAnythingRuns) {
+  struct { const char* args; const char* said; } bad[] = {
+      {"--ticks 99999999999", "Replay: --ticks 99999999999: a whole number of frames, up to 2592000 (a day)"},
+      {"--ticks 2147483647", "Replay: --ticks 2147483647: a whole number of frames, up to 2592000 (a day)"},
+      {"--size 100000x100000", "Replay: --size 100000x100000: WIDTHxHEIGHT in pixels, each from 1 to 16384"},
+      {"--touch 99999999999:down:10:10", "Replay: --touch 99999999999:down:10:10: TICK:down|move|up:X:Y, TICK from 1 to 2592000"},
+  };
+  for (const auto& b : bad) {  // each would run for ever, or abort, if it were taken
+    EXPECT_EQ(Replay("", std::string(b.args) + " --wav sound.wav"), 2) << b.args;
+    std::string said = ReadText(File("stderr.txt"));
+    EXPECT_EQ(said.substr(0, said.find('\n')), b.said);
+  }
+  EXPECT_EQ(Replay("at 1s down 10 10\nat 999999999s end\n", "--wav sound.wav"), 2);
+  EXPECT_EQ(ReadText(File("stderr.txt")), "script.txt:2: 999999999s is later than a day\n");
+  EXPECT_FALSE(fs::exists(File("sound.wav")));
+}
+
+TEST_F(EndToEndTest, EveryFileItCannotWriteIsSaidWithWhyAndTheStatusIsNotZero) {
+  std::string bundle = BundleWithout({"Shroom1.png"});  // so that the log has a line to write
+  const char* outputs[] = {"--png", "--wav", "--sheet", "--memory", "--log"};
+  for (const char* option : outputs) {
+    EXPECT_EQ(Replay("at 100ms shot a.png\nat 200ms end\n",
+                     std::string("--bundle bundle ") + option + " /dev/full"), 1) << option;
+    EXPECT_EQ(ReadText(File("stderr.txt")), "Replay: cannot write /dev/full: No space left on device\n") << option;
+  }
+  EXPECT_EQ(Replay("at 100ms shot /dev/full\n"), 1);
+  EXPECT_EQ(ReadText(File("stderr.txt")), "Replay: cannot write /dev/full: No space left on device\n");
+}
+
+// Asked to end (Ctrl+C, or a SIGTERM from a supervisor), it stops, closes its files whole and
+// says where it stopped.
+TEST_F(EndToEndTest, ASigtermEndsARunWithItsFilesClosedWhereItStopped) {
+  std::string wav = File("sound.wav"), err = File("stderr.txt");
+  pid_t pid = fork();
+  if (pid == 0) {
+    freopen(err.c_str(), "w", stderr);
+    execl(REPLAY, REPLAY, "--ticks", "2592000", "--wav", wav.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  // Once sound is being written, the run is under way and SDL has its signal handlers.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  auto written = [&wav] {
+    std::error_code none;
+    uintmax_t size = fs::file_size(wav, none);
+    return none ? 0 : size;
+  };
+  while (written() < (1u << 20) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  kill(pid, SIGTERM);
+  int status = 0;
+  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      FAIL() << "it went on after SIGTERM";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(ReadText(err).rfind("Replay: stopped at ", 0), 0u) << ReadText(err);
+  std::vector<int16_t> heard = LoadWav(wav);  // the header's length is the file's
+  EXPECT_EQ(heard.size() * 2 + 44, fs::file_size(wav));
 }
 
 TEST_F(EndToEndTest, ABadScriptRunsNothingAndSaysWhichLineAndWhy) {

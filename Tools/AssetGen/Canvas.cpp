@@ -176,7 +176,7 @@ void Canvas::Picture(int px, int py, int w, int h, const uint8_t* rgba) {
     }
 }
 
-bool Canvas::SavePng(const std::string& path) const {
+bool Canvas::SavePng(const std::string& path, std::string* why) const {
   std::vector<uint8_t> rgba(pixels_.size() * 4);
   auto byte = [](float v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); };
   for (size_t i = 0; i < pixels_.size(); i++) {
@@ -185,5 +185,5 @@ bool Canvas::SavePng(const std::string& path) const {
     rgba[4 * i + 2] = byte(pixels_[i].b);
     rgba[4 * i + 3] = byte(pixels_[i].a);
   }
-  return WritePng(path.c_str(), w_, h_, rgba.data());
+  return WritePng(path.c_str(), w_, h_, rgba.data(), why);
 }

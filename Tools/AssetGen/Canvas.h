@@ -71,7 +71,7 @@ class Canvas {
   // blended by its alpha.
   void Picture(int px, int py, int w, int h, const uint8_t* rgba);
 
-  bool SavePng(const std::string& path) const;
+  bool SavePng(const std::string& path, std::string* why = nullptr) const;
 
  private:
   template <class Distance>

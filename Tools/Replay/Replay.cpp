@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,6 +61,7 @@ struct Options {
 };
 
 static constexpr uint64_t kLaunchNs = 1000000000;  // the clock's reading at the launch
+static constexpr long long kMaxTicks = kMaxScriptNs / 1000000000 * kFrameRate;  // a day
 static uint64_t now_ns = kLaunchNs;
 static uint64_t ReplayClock() { return now_ns; }
 
@@ -71,51 +73,84 @@ static ScriptCommand TouchAt(uint64_t at_ns, PlatTouchPhase phase, PlatPoint poi
   return {ScriptCommand::kTouch, at_ns, phase, point, "", 0};
 }
 
+// A whole number in [low, high], the whole of the text; false otherwise.
+static bool ParseNumber(const char* text, long long low, long long high, long long* value) {
+  char* end = nullptr;
+  errno = 0;
+  long long v = strtoll(text, &end, 10);
+  if (errno || end == text || *end || v < low || v > high) return false;
+  *value = v;
+  return true;
+}
+
 static bool ParseTouch(const char* text, ScriptCommand* touch) {
-  char phase[8];
-  int tick;
+  char phase[8], tick_text[24];
   float x, y;
-  if (sscanf(text, "%d:%7[a-z]:%f:%f", &tick, phase, &x, &y) != 4 || tick < 1) return false;
+  long long tick;
+  if (sscanf(text, "%23[0-9]:%7[a-z]:%f:%f", tick_text, phase, &x, &y) != 4 ||
+      !ParseNumber(tick_text, 1, kMaxTicks, &tick))
+    return false;
   PlatTouchPhase p;
   if (!strcmp(phase, "down")) p = kPlatTouchBegan;
   else if (!strcmp(phase, "move")) p = kPlatTouchMoved;
   else if (!strcmp(phase, "up")) p = kPlatTouchEnded;
   else return false;
-  *touch = TouchAt(TickNs(tick - 1), p, {x, y});
+  *touch = TouchAt(TickNs(static_cast<int>(tick) - 1), p, {x, y});
   return true;
 }
 
-static bool ParseOptions(int argc, char** argv, Options* o) {
+// The options, each checked; on a bad one, false with the line that says which and why.
+static bool ParseOptions(int argc, char** argv, Options* o, std::string* error) {
   for (int i = 1; i < argc; i++) {
     std::string arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (!value) return false;
+    if (!value) {
+      *error = arg + " needs a value";
+      return false;
+    }
     i++;
+    auto bad = [&](const std::string& what) {
+      *error = arg + " " + value + ": " + what;
+      return false;
+    };
+    long long n = 0;
     if (arg == "--ticks") {
-      o->ticks = atoi(value);
+      if (!ParseNumber(value, 0, kMaxTicks, &n))
+        return bad("a whole number of frames, up to " + std::to_string(kMaxTicks) + " (a day)");
+      o->ticks = static_cast<int>(n);
       o->ticks_given = true;
-      if (o->ticks < 0) return false;
     } else if (arg == "--size") {
-      if (sscanf(value, "%dx%d", &o->width, &o->height) != 2 || o->width <= 0 || o->height <= 0)
-        return false;
+      char w[16], h[16];
+      long long width = 0, height = 0;
+      if (sscanf(value, "%15[0-9]x%15[0-9]", w, h) != 2 || !ParseNumber(w, 1, kMaxWindowSide, &width) ||
+          !ParseNumber(h, 1, kMaxWindowSide, &height) || strlen(value) != strlen(w) + 1 + strlen(h))
+        return bad("WIDTHxHEIGHT in pixels, each from 1 to " + std::to_string(kMaxWindowSide));
+      o->width = static_cast<int>(width);
+      o->height = static_cast<int>(height);
     } else if (arg == "--touch") {
       ScriptCommand touch;
-      if (!ParseTouch(value, &touch)) return false;
+      if (!ParseTouch(value, &touch))
+        return bad("TICK:down|move|up:X:Y, TICK from 1 to " + std::to_string(kMaxTicks));
       o->commands.push_back(touch);
     } else if (arg == "--random-presses") {
+      char* end = nullptr;
+      errno = 0;
+      o->seed = strtoull(value, &end, 10);
+      if (errno || end == value || *end || *value == '-') return bad("a whole number");
       o->random_presses = true;
-      o->seed = strtoull(value, nullptr, 10);
     } else if (arg == "--frame-every") {
-      int ms = atoi(value);
-      if (ms <= 0) return false;
-      o->frame_every_ns = static_cast<uint64_t>(ms) * 1000000;
+      if (!ParseNumber(value, 1, kMaxScriptNs / 1000000, &n)) return bad("milliseconds, from 1 to a day");
+      o->frame_every_ns = static_cast<uint64_t>(n) * 1000000;
     } else {
       std::string* file = arg == "--script" ? &o->script : arg == "--bundle" ? &o->bundle
                         : arg == "--png"    ? &o->png    : arg == "--wav"    ? &o->wav
                         : arg == "--log"    ? &o->log    : arg == "--sheet"  ? &o->sheet
                         : arg == "--frames" ? &o->frames : arg == "--memory" ? &o->memory
                                             : nullptr;
-      if (!file) return false;
+      if (!file) {
+        *error = "unknown option " + arg;
+        return false;
+      }
       *file = value;
     }
   }
@@ -184,20 +219,28 @@ static void AddRandomPresses(uint64_t seed, int ticks, std::vector<ScriptCommand
 
 struct Screen {
   int width = 0, height = 0;
-  std::vector<uint8_t> rgba;
+  std::vector<uint8_t> rgba;  // empty when it could not be read
 };
 
 static Screen ReadScreen(PlatWindow* window) {
   Screen s;
   plat_window_read_pixels(window, nullptr, 0, &s.width, &s.height);
-  s.rgba.resize(static_cast<size_t>(s.width) * s.height * 4);
+  try {
+    s.rgba.resize(static_cast<size_t>(s.width) * s.height * 4);
+  } catch (const std::bad_alloc&) {
+    return s;
+  }
   if (!plat_window_read_pixels(window, s.rgba.data(), s.rgba.size(), &s.width, &s.height))
     s.rgba.clear();
   return s;
 }
 
-static bool SaveScreen(const Screen& s, const std::string& path) {
-  return !s.rgba.empty() && WritePng(path.c_str(), s.width, s.height, s.rgba.data());
+static bool SaveScreen(const Screen& s, const std::string& path, std::string* why) {
+  if (s.rgba.empty()) {
+    *why = "no screen to write: not enough memory for it";
+    return false;
+  }
+  return WritePng(path.c_str(), s.width, s.height, s.rgba.data(), why);
 }
 
 static long ResidentKiB() {
@@ -216,9 +259,8 @@ class SoundTrack {
  public:
   bool Open(const std::string& path, int rate) {
     rate_ = rate;
-    writing_ = !path.empty();
-    ok_ = !writing_ || wav_.Open(path.c_str(), rate, 2);
-    return ok_;
+    writing_ = !path.empty() && wav_.Open(path.c_str(), rate, 2);
+    return path.empty() || writing_;
   }
   void RenderUntil(uint64_t t_ns) {
     uint64_t until = t_ns * static_cast<uint64_t>(rate_) / 1000000000ull;
@@ -226,17 +268,18 @@ class SoundTrack {
       int n = static_cast<int>(std::min<uint64_t>(until - rendered_, kChunkFrames));
       plat_audio_render(chunk_, n);
       rendered_ += static_cast<uint64_t>(n);
-      if (writing_ && !wav_.Write(chunk_, static_cast<size_t>(n))) ok_ = false;
+      if (writing_) wav_.Write(chunk_, static_cast<size_t>(n));  // a failure is kept for Close
     }
   }
-  bool Close() { return !writing_ || (wav_.Close() && ok_); }
+  bool Close() { return !writing_ || wav_.Close(); }
+  const std::string& error() const { return wav_.error(); }
 
  private:
   static constexpr int kChunkFrames = 4096;
   WavWriter wav_;
   int rate_ = 0;
   uint64_t rendered_ = 0;
-  bool writing_ = false, ok_ = true;
+  bool writing_ = false;
   int16_t chunk_[kChunkFrames * 2];
 };
 
@@ -266,8 +309,11 @@ static Thumb MakeThumb(const Screen& s, uint64_t at_ns) {
   return t;
 }
 
-static bool WriteSheet(const std::vector<Thumb>& thumbs, const std::string& path) {
-  if (TTF_Init() != 0) return false;
+static bool WriteSheet(const std::vector<Thumb>& thumbs, const std::string& path, std::string* why) {
+  if (TTF_Init() != 0) {
+    *why = TTF_GetError();
+    return false;
+  }
   constexpr int kGap = 12, kLabel = 22, kColumns = 4;
   int columns = std::max(1, std::min(kColumns, static_cast<int>(thumbs.size())));
   int rows = (static_cast<int>(thumbs.size()) + columns - 1) / columns;
@@ -290,7 +336,8 @@ static bool WriteSheet(const std::vector<Thumb>& thumbs, const std::string& path
     }
   }
   TTF_Quit();
-  return ok && sheet.SavePng(path);
+  if (!ok) *why = "no font for the labels";
+  return ok && sheet.SavePng(path, why);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -302,16 +349,17 @@ static const char* kUsage =
     "              [--png FILE] [--wav FILE] [--log FILE] [--sheet FILE]\n"
     "              [--frames DIR] [--frame-every MS] [--memory FILE]\n";
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   Options options;
   uint64_t end_ns = 0;  // from a script's end; 0: none
-  if (!ParseOptions(argc, argv, &options)) {
-    fputs(kUsage, stderr);
+  std::string bad_option;
+  if (!ParseOptions(argc, argv, &options, &bad_option)) {
+    fprintf(stderr, "Replay: %s\n%s", bad_option.c_str(), kUsage);
     return 2;
   }
   if (!options.script.empty() && !ReadScript(&options, &end_ns)) return 2;
   if (!options.log.empty() && !freopen(options.log.c_str(), "w", stdout)) {
-    fprintf(stderr, "Replay: cannot write %s\n", options.log.c_str());
+    fprintf(stderr, "Replay: cannot write %s: %s\n", options.log.c_str(), strerror(errno));
     return 1;
   }
   setenv("SDL_VIDEODRIVER", "offscreen", 0);  // a replay never needs a display
@@ -352,23 +400,24 @@ int main(int argc, char** argv) {
                    [](const ScriptCommand& a, const ScriptCommand& b) { return a.at_ns < b.at_ns; });
 
   int status = 0;
-  auto fail = [&status](const std::string& file) {
-    fprintf(stderr, "Replay: cannot write %s\n", file.c_str());
+  auto fail = [&status](const std::string& file, const std::string& why) {
+    fprintf(stderr, "Replay: cannot write %s: %s\n", file.c_str(), why.c_str());
     status = 1;
   };
   static SoundTrack sound;
-  if (!sound.Open(options.wav, plat_audio_info().rate)) fail(options.wav);
+  if (!sound.Open(options.wav, plat_audio_info().rate)) fail(options.wav, sound.error());
   std::vector<Thumb> thumbs;
   long rss_start = 0;
   size_t next = 0;
-  for (int tick = 1;; ) {
+  bool quit = false;  // asked to end (SIGINT, SIGTERM): the outputs end where it stopped
+  for (int tick = 1; !quit;) {
     uint64_t tick_ns = tick <= ticks ? TickNs(tick) : UINT64_MAX;
     uint64_t command_ns = next < commands.size() ? commands[next].at_ns : UINT64_MAX;
     if (tick_ns == UINT64_MAX && command_ns == UINT64_MAX) break;
     if (tick_ns <= command_ns) {  // a tick, and what it drew
       sound.RenderUntil(tick_ns);
       now_ns = kLaunchNs + tick_ns;
-      plat_loop_step(false);
+      quit = !plat_loop_step(false);
       if (tick == 1) rss_start = ResidentKiB();
       tick++;
       continue;
@@ -378,26 +427,51 @@ int main(int argc, char** argv) {
     now_ns = kLaunchNs + c.at_ns;
     if (c.kind == ScriptCommand::kTouch) {
       plat_touch_inject(c.phase, c.point);
-      plat_loop_step(false);  // shown at once, as the real loop does
+      quit = !plat_loop_step(false);  // shown at once, as the real loop does
     } else {
       Screen screen = ReadScreen(delegate->window());
-      if (!SaveScreen(screen, c.file)) fail(c.file);
+      std::string why;
+      if (!SaveScreen(screen, c.file, &why)) fail(c.file, why);
       if (c.line > 0 && !options.sheet.empty()) thumbs.push_back(MakeThumb(screen, c.at_ns));
     }
   }
-  sound.RenderUntil(duration);
+  if (quit) {
+    fprintf(stderr, "Replay: stopped at %s, as asked; the files end there\n",
+            FormatTime(now_ns - kLaunchNs).c_str());
+    status = 1;
+  } else {
+    sound.RenderUntil(duration);
+  }
 
-  if (!options.png.empty() && !SaveScreen(ReadScreen(delegate->window()), options.png))
-    fail(options.png);
-  if (!sound.Close()) fail(options.wav);
-  if (!options.sheet.empty() && !WriteSheet(thumbs, options.sheet)) fail(options.sheet);
+  std::string why;
+  if (!options.png.empty() && !SaveScreen(ReadScreen(delegate->window()), options.png, &why))
+    fail(options.png, why);
+  if (!sound.Close()) fail(options.wav, sound.error());
+  if (!options.sheet.empty() && !WriteSheet(thumbs, options.sheet, &why)) fail(options.sheet, why);
   if (!options.memory.empty()) {
     FILE* f = fopen(options.memory.c_str(), "w");
-    if (!f || fprintf(f, "rss_start_kb %ld\nrss_end_kb %ld\n", rss_start, ResidentKiB()) < 0)
-      fail(options.memory);
-    if (f) fclose(f);
+    bool written = f && fprintf(f, "rss_start_kb %ld\nrss_end_kb %ld\n", rss_start, ResidentKiB()) > 0 &&
+                   fflush(f) == 0;
+    int reason = errno;
+    if (f && fclose(f) != 0 && written) {
+      written = false;
+      reason = errno;
+    }
+    if (!written) fail(options.memory, strerror(reason));
   }
   plat_shutdown();
+  if (!options.log.empty() && (fflush(stdout) != 0 || ferror(stdout))) fail(options.log, strerror(errno));
   fflush(stdout);
   return status;
+}
+
+// The frame, the screen and the clips are allocated with their failures handled; anything
+// else that finds no memory ends the run with one line, never an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    fputs("Replay: not enough memory\n", stderr);
+    return 1;
+  }
 }

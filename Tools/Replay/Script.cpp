@@ -59,6 +59,7 @@ bool ParseScript(const std::string& text, const std::string& name,
     c.line = n;
     if (!(in >> when) || !ParseTime(when, &c.at_ns))
       return fail("'" + when + "' is not a time: a number and ms or s, as in 250ms or 1.5s");
+    if (c.at_ns > kMaxScriptNs) return fail(when + " is later than a day");
     if (ended) return fail("nothing can come after 'end'");
     if (c.at_ns < last) return fail(when + " is earlier than the line before");
     last = c.at_ns;

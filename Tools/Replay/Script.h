@@ -7,8 +7,8 @@
 //   at 1s shot pressed.png
 //   at 5s end
 //
-// Times are a number with ms or s (1.5s, 250ms); points are in the 320 x 460 frame. `#` starts
-// a comment. Times never go back, and nothing comes after `end`.
+// Times are a number with ms or s (1.5s, 250ms), a day at most; points are in the 320 x 460
+// frame. `#` starts a comment. Times never go back, and nothing comes after `end`.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "Engine/Platform/Platform.h"
+
+constexpr uint64_t kMaxScriptNs = 86400ull * 1000000000ull;  // a day: longer is a mistake
 
 struct ScriptCommand {
   enum Kind { kTouch, kShot, kEnd } kind;

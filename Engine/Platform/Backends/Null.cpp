@@ -52,8 +52,11 @@ bool backend_screen_size(int* width, int* height) {
 
 bool backend_window_open(const char*, int width, int height, int, int) {
   // A real backend makes a hidden, resizable window with a title and a minimum size.
+  if (!raster_resize(&g.frame, width, height)) {
+    core_set_error("not enough memory for a %d x %d window", width, height);
+    return false;
+  }
   g.open = true;
-  backend_window_set_size(width, height);
   return true;
 }
 

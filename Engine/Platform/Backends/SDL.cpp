@@ -140,6 +140,12 @@ bool backend_window_open(const char* title, int width, int height, int min_width
     core_set_error("%s", SDL_GetError());
     return false;
   }
+  if (!raster_resize(&g.frame, width, height)) {
+    core_set_error("not enough memory for a %d x %d window", width, height);
+    SDL_DestroyWindow(g.window);
+    g.window = nullptr;
+    return false;
+  }
   SDL_SetWindowMinimumSize(g.window, min_width, min_height);
   return true;
 }
@@ -178,7 +184,8 @@ void backend_texture_destroy(PlatTexture* texture) { delete texture; }
 void backend_draw(const PlatDrawList* list) {
   int w = 0, h = 0;
   backend_output_size(&w, &h);
-  if (w != g.frame.width || h != g.frame.height) raster_resize(&g.frame, w, h);
+  // A size with no memory for its frame draws nothing until the next size that has.
+  if ((w != g.frame.width || h != g.frame.height) && !raster_resize(&g.frame, w, h)) return;
   raster_draw(&g.frame, *list);
 }
 

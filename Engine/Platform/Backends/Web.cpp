@@ -70,7 +70,7 @@ EMSCRIPTEN_KEEPALIVE void web_resized(void) {
   int pixel_width = 0, pixel_height = 0;
   web_page_size(&g.css_width, &g.css_height, &pixel_width, &pixel_height);
   if (pixel_width != g.frame.width || pixel_height != g.frame.height)
-    raster_resize(&g.frame, pixel_width, pixel_height);
+    raster_resize(&g.frame, pixel_width, pixel_height);  // with no memory for it: nothing drawn
   core_redraw();
 }
 
