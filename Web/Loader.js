@@ -13,6 +13,7 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
 (function () {
   var kBundle = '/bundle/';
   var kMaxPictureSide = 4096;
+  var kMaxPictureFileBytes = 64 * 1024 * 1024;
   var kMaxClipBytes = 64 * 1024 * 1024;
   var mixerBytes = null;  // the worklet mixer's module, fetched once
 
@@ -98,7 +99,10 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     if (bytes.length > kMaxClipBytes) return Promise.reject(new Error('larger than 64 MiB'));
     var mask = channelMask(bytes);
     return new Promise(function (resolve, reject) {
-      audio.decodeAudioData(bytes.slice().buffer, resolve, reject);
+      // Callbacks for older Safari; the promise that newer browsers also return is the same
+      // failure, already handled by them.
+      var decoding = audio.decodeAudioData(bytes.buffer, resolve, reject);
+      if (decoding && decoding.catch) decoding.catch(function () {});
     }).then(function (buffer) {
       var channels = [];
       for (var c = 0; c < buffer.numberOfChannels; c++) channels.push(buffer.getChannelData(c));
@@ -106,17 +110,50 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     });
   }
 
-  function load(name, audio) {
+  // A file's bytes, refused as soon as it is known to be larger than `limit`: from its length
+  // before anything is read, else as it streams in. Nothing of a refused file is kept.
+  function fetchBounded(name, limit) {
+    var tooLarge = new Error('larger than ' + limit / (1024 * 1024) + ' MiB');
     return fetch(name).then(function (response) {
       if (!response.ok) throw new Error('HTTP ' + response.status);
-      return response.arrayBuffer();
-    }).then(function (buffer) {
-      var bytes = new Uint8Array(buffer);
-      var folder = (kBundle + name).replace(/\/[^/]*$/, '');
-      FS.mkdirTree(folder);
-      FS.writeFile(kBundle + name, bytes);
-      if (/\.png$/i.test(name)) return decodePicture(name, bytes);
-      if (/\.wav$/i.test(name) && audio) return decodeClip(name, bytes, audio);
+      if (Number(response.headers.get('Content-Length')) > limit) {
+        if (response.body) response.body.cancel();
+        throw tooLarge;
+      }
+      if (!response.body || !response.body.getReader) {
+        return response.arrayBuffer().then(function (buffer) {
+          if (buffer.byteLength > limit) throw tooLarge;
+          return new Uint8Array(buffer);
+        });
+      }
+      var reader = response.body.getReader(), parts = [], total = 0;
+      return reader.read().then(function next(step) {
+        if (step.done) {
+          var bytes = new Uint8Array(total), at = 0;
+          parts.forEach(function (part) { bytes.set(part, at); at += part.length; });
+          return bytes;
+        }
+        total += step.value.length;
+        if (total > limit) {
+          reader.cancel();
+          throw tooLarge;
+        }
+        parts.push(step.value);
+        return reader.read().then(next);
+      });
+    });
+  }
+
+  // The engine finds a file by its name in the file system; its contents, decoded by the
+  // browser, are in Module.bundle, so the file there is left empty.
+  function load(name, audio) {
+    var picture = /\.png$/i.test(name), clip = /\.wav$/i.test(name) && audio;
+    return fetchBounded(name, picture ? kMaxPictureFileBytes : kMaxClipBytes).then(function (bytes) {
+      if (picture) return decodePicture(name, bytes);
+      if (clip) return decodeClip(name, bytes, audio);
+    }).then(function () {
+      FS.mkdirTree((kBundle + name).replace(/\/[^/]*$/, ''));
+      FS.writeFile(kBundle + name, new Uint8Array(0));
     }).catch(function (error) {
       console.warn('Soundboard: ' + name + ' left out: ' + error.message);
     });

@@ -61,8 +61,10 @@ export async function phonePage(browser, { width = 320, height = 460, scale = 2,
 }
 
 // A phone-sized page with the soundboard started: the bundle loaded, main run and a frame shown.
+// `before`, if given, is run on the blank page before it opens the address.
 export async function openPage(browser, url, options = {}) {
   const page = await phonePage(browser, options);
+  await options.before?.(page);
   page.warnings = [];
   page.printed = [];  // the program's own lines
   page.on('console', (message) => {

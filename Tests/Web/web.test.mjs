@@ -221,15 +221,27 @@ test('the sprite moves one step a tick, 30 ticks a second, never ahead of the cl
   await closePage(page);
 });
 
-test('a missing clip leaves its button silent, a bad picture gives the reserved one, the rest works', async () => {
+test('a missing, broken or huge clip leaves its button silent, a bad picture gives the reserved one, the rest works', async () => {
   const garbage = Buffer.from('not a picture at all, though named like one');
-  const copy = siteWith({ 'Shroom.wav': null, 'Kart1.png': garbage, 'Kart1@2x.png': garbage });
+  const broken = Buffer.concat([Buffer.from('RIFF\x24\x00\x00\x00WAVEfmt '), Buffer.alloc(64, 0x5a)]);
+  const copy = siteWith({ 'Shroom.wav': null, 'Die.wav': broken, 'Clear.wav': broken,
+                          'Kart1.png': garbage, 'Kart1@2x.png': garbage });
+  fs.truncateSync(`${copy}/Clear.wav`, 200 << 20);  // 200 MB, past the bound
   const partial = await site(copy);
   try {
-    const page = await openPage(browser, partial.url);
-    for (const name of ['Shroom.wav', 'Kart1.png', 'Kart1@2x.png']) {
+    const received = {};  // bytes the page took of each file
+    const page = await openPage(browser, partial.url, { before: async (page) => {
+      const names = {};
+      page.devtools.on('Network.requestWillBeSent', (e) => { names[e.requestId] = e.request.url.split('/').pop(); });
+      page.devtools.on('Network.dataReceived', (e) => {
+        received[names[e.requestId]] = (received[names[e.requestId]] ?? 0) + e.dataLength;
+      });
+      await page.devtools.send('Network.enable');
+    } });
+    for (const name of ['Shroom.wav', 'Die.wav', 'Clear.wav', 'Kart1.png', 'Kart1@2x.png']) {
       assert.ok(page.warnings.some((w) => w.includes(`${name} left out`)), `${name}: ${page.warnings}`);
     }
+    assert.ok((received['Clear.wav'] ?? 0) < 16 << 20, `${received['Clear.wav']} bytes of the huge clip taken`);
     await until(page, () => true, null, 'a frame');
     assert.ok(page.printed.includes('ImageAdd - File not found: Kart1.png'), `printed: ${page.printed}`);
     await waitShown(page, 'Images/EmptyRed', ...BUTTONS.Kart);
