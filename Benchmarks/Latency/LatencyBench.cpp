@@ -25,13 +25,16 @@ static constexpr int kEarlyBuffers = 400;
 static uint64_t buffer_at[kEarlyBuffers];
 static std::atomic<int> buffers{0};
 
-static void Tap(void*, const int16_t* out, int frames) {
+// ctx: the clip to listen for, handed over by setting the tap again once it is loaded (the
+// platform publishes a tap and its context together).
+static void Tap(void* ctx, const int16_t* out, int frames) {
   int n = buffers.load(std::memory_order_relaxed);
   if (n < kEarlyBuffers) {
     buffer_at[n] = NowNs();
     buffers.store(n + 1, std::memory_order_release);
   }
-  if (!coin.empty() && StartsWithClip(out, frames, coin)) presser.Heard();
+  const auto* clip = static_cast<const std::vector<int16_t>*>(ctx);
+  if (clip && StartsWithClip(out, frames, *clip)) presser.Heard();
 }
 
 static bool StartSoundboard() {
@@ -55,6 +58,7 @@ static int MeasureTouches(int presses, const std::string& prefix, int warmup_ms)
     fprintf(stderr, "LatencyBench: no audio device at the clip's rate\n");
     return 1;
   }
+  plat_audio_set_tap(Tap, &coin);
   PlatPicture* pressed = Win.images[Button[5].image2];  // Coin, as the soundboard makes it
   PlatView* coin_view = Win.views[Button[5].view];
   presser.track_screen = true;
