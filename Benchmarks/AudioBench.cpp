@@ -12,14 +12,14 @@ static constexpr int kBufferFrames = 256;
 static void BM_MixNineClips(benchmark::State& state) {
   static PlatMixer mixer;
   static std::vector<int16_t> clip(kRate * 2 * 10, 1000);  // ten seconds of stereo
-  mixer.clear();
-  for (int i = 0; i < 9; i++) mixer.play(mixer.add_voice(clip.data(), kRate * 10));
+  mixer_clear(&mixer);
+  for (int i = 0; i < 9; i++) mixer_play(&mixer, mixer_add_voice(&mixer, clip.data(), kRate * 10));
   std::vector<int16_t> out(kBufferFrames * 2);
   int buffers = 0;
   for (auto _ : state) {
-    mixer.render(out.data(), kBufferFrames);
+    mixer_render(&mixer, out.data(), kBufferFrames);
     if (++buffers == 1000) {  // keep every clip sounding
-      for (int i = 0; i < 9; i++) mixer.set_position(i, 0);
+      for (int i = 0; i < 9; i++) mixer_set_position(&mixer, i, 0);
       buffers = 0;
     }
     benchmark::DoNotOptimize(out.data());

@@ -9,6 +9,7 @@
 int AppMain() { return 0; }
 int OnTimer() { return 0; }
 
+namespace {
 class FigureReporter : public benchmark::BenchmarkReporter {
  public:
   bool ReportContext(const Context&) override { return true; }
@@ -23,6 +24,7 @@ class FigureReporter : public benchmark::BenchmarkReporter {
     }
   }
 };
+}  // namespace
 
 int main(int argc, char** argv) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);

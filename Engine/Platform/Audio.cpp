@@ -15,7 +15,6 @@
 // ---------------------------------------------------------------------------------------------
 // State
 
-static constexpr int kMixerRate = 48000;          // asked of the device, and used offline
 static constexpr int kWantedBufferFrames = 256;   // about 5 ms: a press is heard at once
 
 struct PlatPlayer {
@@ -23,34 +22,38 @@ struct PlatPlayer {
   int voice = -1;
 };
 
+namespace {
 struct AudioState {
   std::vector<std::unique_ptr<PlatPlayer>> players;
   bool device = false;
   PlatAudioInfo info{false, kMixerRate, 0};
 };
+}  // namespace
 
 static AudioState g;
 static PlatMixer g_mixer;  // apart from the state: it is shared with the audio thread
 
 // Cues go to the mixer here, unless the device mixes with a copy of its own.
 static const PlatMixerPort kOwnMixer = {
-    [](const int16_t* samples, uint32_t frames) { return g_mixer.add_voice(samples, frames); },
-    [](int voice) { g_mixer.stop(voice); },
-    [](int voice, uint32_t frame) { g_mixer.set_position(voice, frame); },
-    [](int voice) { g_mixer.play(voice); },
+    [](const int16_t* samples, uint32_t frames) { return mixer_add_voice(&g_mixer, samples, frames); },
+    [](int voice) { mixer_stop(&g_mixer, voice); },
+    [](int voice, uint32_t frame) { mixer_set_position(&g_mixer, voice, frame); },
+    [](int voice) { mixer_play(&g_mixer, voice); },
 };
 static const PlatMixerPort* g_port = &kOwnMixer;
 
 // The tap and its context, read by the mixing thread: swapped whole, as one pair.
+namespace {
 struct Tap {
   PlatAudioTap fn;
   void* ctx;
 };
+}  // namespace
 static Tap g_taps[2];
 static std::atomic<Tap*> g_tap{nullptr};
 
 static void pull_mixer(int16_t* out, int frames) {
-  g_mixer.render(out, frames);
+  mixer_render(&g_mixer, out, frames);
   if (Tap* tap = g_tap.load(std::memory_order_acquire)) tap->fn(tap->ctx, out, frames);
 }
 
@@ -73,7 +76,7 @@ void audio_start(bool open_device) {
 void audio_stop(void) {
   if (g.device) backend_audio_close();  // no pull after this
   g_tap.store(nullptr, std::memory_order_release);
-  g_mixer.clear();
+  mixer_clear(&g_mixer);
   g_port = &kOwnMixer;
   g = AudioState{};
 }
@@ -87,7 +90,7 @@ PlatPlayer* plat_player_create(const char* path) {
   auto player = std::make_unique<PlatPlayer>();
   if (file.empty() || !backend_decode_clip(file.c_str(), g.info.rate, &player->clip)) return nullptr;
   const std::vector<int16_t>& samples = player->clip.stereo;
-  uint32_t frames = static_cast<uint32_t>(samples.size() / PlatMixer::kChannels);
+  uint32_t frames = static_cast<uint32_t>(samples.size() / kMixerChannels);
   player->voice = g_port->add_voice(samples.data(), frames);
   if (player->voice < 0) return nullptr;
   g.players.push_back(std::move(player));

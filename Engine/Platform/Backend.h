@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Engine/Limits.h"
 #include "Engine/Platform/Platform.h"
 
 struct PlatTexture;  // a backend's picture, made from RGBA pixels, ready to draw
@@ -71,7 +72,8 @@ void backend_output_size(int* width, int* height);    // pixels: where drawing i
 PlatTexture* backend_texture_create(const PlatPixels* pixels);  // the pixels outlive it
 void backend_texture_destroy(PlatTexture* texture);
 void backend_draw(const PlatDrawList* list);                 // into the frame being made
-void backend_present(const PlatIRect* rects, int count);     // shows the frame, at least rects
+// Shows the frame, at least the rectangles given: kMaxPresentRects of them at most.
+void backend_present(const PlatIRect* rects, int count);
 bool backend_read_pixels(uint8_t* rgba, int width, int height);  // the frame drawn so far
 
 // Waits up to wait_ns for the system's next event (< 0: no limit, 0: no wait), then reports

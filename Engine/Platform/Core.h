@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "Engine/Limits.h"
 #include "Engine/Platform/Backend.h"
 
-static constexpr float kFrameWidth = 320;   // the application frame: a phone screen
-static constexpr float kFrameHeight = 460;  // less its status bar, in points
 
 struct PlatPicture {
   PlatPixels pixels;
@@ -39,7 +38,7 @@ struct PlatWindow {
 };
 
 // Where the frame lies in a surface of some size: points to surface units and back.
-struct Letterbox {
+struct PlatLetterbox {
   float scale, x, y;
 };
 
@@ -48,18 +47,18 @@ bool loop_started(void);
 const char* loop_program_name(void);  // "" unless started by plat_application_main
 
 // Views.cpp
-static constexpr int kMaxDamage = 16;  // rectangles kept apart before they are merged into one
+static constexpr int kMaxDamage = kMaxPresentRects;  // kept apart before they are merged into one
 
-struct Damage {
+struct PlatDamage {
   bool all = true;  // the whole window: the first frame, a resize, an expose
   PlatRect rects[kMaxDamage];  // in frame points, none overlapping or touching another
   int count = 0;
 };
 
 bool views_have_window(void);
-const Damage& views_damage(void);  // what the next frame will draw again
+const PlatDamage& views_damage(void);  // what the next frame will draw again
 float views_window_scale(void);                       // 1 without a window
-Letterbox views_letterbox(float width, float height);
+PlatLetterbox views_letterbox(float width, float height);
 PlatPoint views_window_to_points(float x, float y);   // window units to frame points
 PlatView* views_touch_target(PlatPoint point);        // topmost window subview with a handler
 void views_present_if_dirty(void);

@@ -44,9 +44,11 @@ static int open_regular(const char* path, uint64_t max_bytes) {
 static constexpr size_t kMaxPngChunkBytes = 1u << 20;   // a text or profile chunk we never use
 static constexpr size_t kMaxPngCacheBytes = 4u << 20;   // all such chunks together
 
+namespace {
 struct SpngFree {
   void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
+}  // namespace
 using Spng = std::unique_ptr<spng_ctx, SpngFree>;
 
 static bool decode_png_from(spng_ctx* ctx, PlatPixels* out) {
@@ -173,12 +175,16 @@ static int64_t fact_frames(ReadAt read, void* source) {
 
 static constexpr int kBlockFrames = 4096;  // read, mixed down and resampled at a time
 
+namespace {
 struct SndfileClose {
   void operator()(SNDFILE* f) const { sf_close(f); }
 };
+}  // namespace
+namespace {
 struct ResamplerDelete {
   void operator()(SRC_STATE* s) const { src_delete(s); }
 };
+}  // namespace
 
 // Appends converted frames to out, refusing to grow past the bound.
 static bool append(const float* stereo, long frames, size_t max_samples, PlatSamples* out) {
@@ -273,10 +279,12 @@ static bool decode_wav_from(SNDFILE* file, const SF_INFO& info, sf_count_t frame
 // ---------------------------------------------------------------------------------------------
 // WAV: entry points
 
+namespace {
 struct Memory {
   const uint8_t* data;
   sf_count_t size, position;
 };
+}  // namespace
 
 static sf_count_t memory_length(void* user) { return static_cast<Memory*>(user)->size; }
 

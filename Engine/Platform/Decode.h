@@ -7,16 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Engine/Limits.h"
 #include "Engine/Platform/Backend.h"
 #include "Engine/Platform/Downmix.h"
 
-constexpr int kMaxPictureSide = 4096;                   // pixels, across and down
-constexpr uint64_t kMaxPictureFileBytes = 64ull << 20;
-constexpr uint64_t kMaxClipFileBytes = 64ull << 20;
-constexpr uint64_t kMaxClipBytes = 64ull << 20;         // the clip as converted for the mixer
-constexpr int kMinClipRate = 8000;                      // frames per second
-constexpr int kMaxClipRate = 192000;
-constexpr int kMaxClipChannels = kMaxDownmixChannels;
 
 // A PNG, and nothing else whatever its name, as straight-alpha RGBA. On failure out is empty.
 bool decode_png(const uint8_t* data, size_t size, PlatPixels* out);

@@ -22,12 +22,12 @@ static constexpr int kMaskBits = sizeof kMaskSpeakers / sizeof kMaskSpeakers[0];
 
 // The masks of the usual layouts, by number of channels: mono, stereo, 3.0, quad, 5.0, 5.1,
 // 6.1 and 7.1.
-static constexpr uint32_t kUsualMasks[kMaxDownmixChannels + 1] = {
+static constexpr uint32_t kUsualMasks[kMaxClipChannels + 1] = {
     0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3f, 0x70f, 0x63f};
 
 PlatDownmix downmix_from_speakers(int channels, const PlatSpeaker* speakers) {
   PlatDownmix mix;
-  mix.channels = std::clamp(channels, 0, kMaxDownmixChannels);
+  mix.channels = std::clamp(channels, 0, kMaxClipChannels);
   if (mix.channels == 1) {
     mix.left[0] = mix.right[0] = 1;
     return mix;
@@ -52,9 +52,9 @@ PlatDownmix downmix_from_speakers(int channels, const PlatSpeaker* speakers) {
 }
 
 PlatDownmix downmix_from_mask(int channels, uint32_t mask) {
-  channels = std::clamp(channels, 0, kMaxDownmixChannels);
+  channels = std::clamp(channels, 0, kMaxClipChannels);
   if (mask == 0) mask = kUsualMasks[channels];
-  PlatSpeaker speakers[kMaxDownmixChannels];
+  PlatSpeaker speakers[kMaxClipChannels];
   int c = 0;
   for (int bit = 0; bit < kMaskBits && c < channels; bit++)
     if (mask & (1u << bit)) speakers[c++] = kMaskSpeakers[bit];

@@ -5,9 +5,8 @@
 
 #include <cstdint>
 
+#include "Engine/Limits.h"
 #include "Engine/Platform/Backend.h"
-
-constexpr int kMaxDownmixChannels = 8;
 
 enum PlatSpeaker : uint8_t {
   kSpeakerOther,         // named nothing the downmix knows: both sides, as a centre
@@ -19,8 +18,8 @@ enum PlatSpeaker : uint8_t {
 
 struct PlatDownmix {
   int channels = 0;  // 1: mono, to both sides whole
-  float left[kMaxDownmixChannels] = {};
-  float right[kMaxDownmixChannels] = {};
+  float left[kMaxClipChannels] = {};
+  float right[kMaxClipChannels] = {};
 };
 
 // From each channel's speaker. Each side is the weighed sum of its channels over the sum of

@@ -15,6 +15,7 @@
 
 static constexpr int kMaxTimers = 8;
 
+namespace {
 struct LoopState {
   bool started = false;
   bool quit = false;
@@ -26,6 +27,7 @@ struct LoopState {
   void* ctxs[kMaxTimers] = {};
   int timers = 0;
 };
+}  // namespace
 
 static LoopState g;
 

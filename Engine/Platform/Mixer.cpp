@@ -24,18 +24,20 @@ static int16_t saturate(int32_t v) {
 // ---------------------------------------------------------------------------------------------
 // Main thread
 
-bool PlatMixer::valid(int voice) const {
-  return voice >= 0 && voice < count_.load(std::memory_order_relaxed);
+// The voice, or nullptr for a number that is none.
+static PlatMixerVoice* voice_of(PlatMixer* mixer, int voice) {
+  bool valid = voice >= 0 && voice < mixer->count.load(std::memory_order_relaxed);
+  return valid ? &mixer->voices[voice] : nullptr;
 }
 
-void PlatMixer::publish(Voice& v) {
+static void publish(PlatMixerVoice& v) {
   v.cue.store(cue_pack(v.epoch, v.playing, v.start), std::memory_order_release);
 }
 
-int PlatMixer::add_voice(const int16_t* samples, uint32_t frames) {
-  int n = count_.load(std::memory_order_relaxed);
-  if (n >= kVoices) return -1;
-  Voice& v = voices_[n];
+int mixer_add_voice(PlatMixer* mixer, const int16_t* samples, uint32_t frames) {
+  int n = mixer->count.load(std::memory_order_relaxed);
+  if (n >= kMixerVoices) return -1;
+  PlatMixerVoice& v = mixer->voices[n];
   v.samples = samples;
   v.frames = frames;
   v.epoch = 0;
@@ -46,27 +48,29 @@ int PlatMixer::add_voice(const int16_t* samples, uint32_t frames) {
   v.done = false;
   v.finished_epoch.store(0xffffffffu, std::memory_order_relaxed);
   publish(v);
-  count_.store(n + 1, std::memory_order_release);  // the renderer sees the voice whole
+  mixer->count.store(n + 1, std::memory_order_release);  // the renderer sees the voice whole
   return n;
 }
 
-void PlatMixer::stop(int voice) {
-  if (!valid(voice)) return;
-  voices_[voice].playing = false;
-  publish(voices_[voice]);
+void mixer_stop(PlatMixer* mixer, int voice) {
+  PlatMixerVoice* v = voice_of(mixer, voice);
+  if (!v) return;
+  v->playing = false;
+  publish(*v);
 }
 
-void PlatMixer::set_position(int voice, uint32_t frame) {
-  if (!valid(voice)) return;
-  Voice& v = voices_[voice];
-  v.epoch = (v.epoch + 1) & kEpochMask;
-  v.start = frame;
-  publish(v);
+void mixer_set_position(PlatMixer* mixer, int voice, uint32_t frame) {
+  PlatMixerVoice* v = voice_of(mixer, voice);
+  if (!v) return;
+  v->epoch = (v->epoch + 1) & kEpochMask;
+  v->start = frame;
+  publish(*v);
 }
 
-void PlatMixer::play(int voice) {
-  if (!valid(voice)) return;
-  Voice& v = voices_[voice];
+void mixer_play(PlatMixer* mixer, int voice) {
+  PlatMixerVoice* found = voice_of(mixer, voice);
+  if (!found) return;
+  PlatMixerVoice& v = *found;
   // A clip that ran to its end starts again from 0 s, as a phone's player does.
   if (v.finished_epoch.load(std::memory_order_acquire) == v.epoch) {
     v.epoch = (v.epoch + 1) & kEpochMask;
@@ -76,20 +80,19 @@ void PlatMixer::play(int voice) {
   publish(v);
 }
 
-void PlatMixer::clear() {
-  count_.store(0, std::memory_order_release);
-}
+void mixer_clear(PlatMixer* mixer) { mixer->count.store(0, std::memory_order_release); }
 
 // ---------------------------------------------------------------------------------------------
 // Renderer
 
-void PlatMixer::render(int16_t* out, int frames) {
-  int voices = count_.load(std::memory_order_acquire);
+void mixer_render(PlatMixer* mixer, int16_t* out, int frames) {
+  int voices = mixer->count.load(std::memory_order_acquire);
+  int32_t* sum = mixer->sum;
   while (frames > 0) {
-    int block = std::min(frames, kBlockFrames);
-    std::memset(sum_, 0, sizeof(int32_t) * block * kChannels);
+    int block = std::min(frames, kMixerBlockFrames);
+    std::memset(sum, 0, sizeof(int32_t) * block * kMixerChannels);
     for (int i = 0; i < voices; i++) {
-      Voice& v = voices_[i];
+      PlatMixerVoice& v = mixer->voices[i];
       uint64_t cue = v.cue.load(std::memory_order_acquire);
       if (cue_epoch(cue) != v.seen_epoch) {
         v.seen_epoch = cue_epoch(cue);
@@ -99,8 +102,8 @@ void PlatMixer::render(int16_t* out, int frames) {
       if (!cue_playing(cue) || v.done) continue;
       uint32_t left = v.position < v.frames ? v.frames - v.position : 0;
       uint32_t n = std::min<uint32_t>(left, block);
-      const int16_t* src = v.samples + static_cast<size_t>(v.position) * kChannels;
-      for (uint32_t k = 0; k < n * kChannels; k++) sum_[k] += src[k];
+      const int16_t* src = v.samples + static_cast<size_t>(v.position) * kMixerChannels;
+      for (uint32_t k = 0; k < n * kMixerChannels; k++) sum[k] += src[k];
       v.position += n;
       if (v.position >= v.frames) {
         v.done = true;
@@ -108,8 +111,8 @@ void PlatMixer::render(int16_t* out, int frames) {
         v.finished_epoch.store(v.seen_epoch, std::memory_order_release);
       }
     }
-    for (int k = 0; k < block * kChannels; k++) out[k] = saturate(sum_[k]);
-    out += block * kChannels;
+    for (int k = 0; k < block * kMixerChannels; k++) out[k] = saturate(sum[k]);
+    out += block * kMixerChannels;
     frames -= block;
   }
 }

@@ -11,46 +11,42 @@
 #include <atomic>
 #include <cstdint>
 
-class PlatMixer {
- public:
-  static constexpr int kVoices = 1000;    // one voice per player; enough for every sound slot
-  static constexpr int kChannels = 2;     // interleaved left, right
-  static constexpr int kBlockFrames = 512;  // frames summed at a time
+#include "Engine/Limits.h"
 
-  // Adds a clip of `frames` interleaved stereo frames; the samples must outlive the mixer's use.
-  // Returns the voice number, or -1 when every voice is taken.
-  int add_voice(const int16_t* samples, uint32_t frames);
+constexpr int kMixerVoices = kTableSlots;  // one voice per player: one for every sound slot
+constexpr int kMixerChannels = 2;          // interleaved left, right
+constexpr int kMixerBlockFrames = 512;     // frames summed at a time
 
-  void stop(int voice);                     // silent from the next render; keeps the position
-  void set_position(int voice, uint32_t frame);
-  void play(int voice);                     // from the position; from the start after the end
-
-  // Renderer's side: writes `frames` stereo frames of the mix into out.
-  void render(int16_t* out, int frames);
-
-  // Forgets every voice; only while nothing renders.
-  void clear();
-
- private:
-  struct Voice {
-    const int16_t* samples = nullptr;
-    uint32_t frames = 0;
-    std::atomic<uint64_t> cue{0};                      // written by the main thread
-    std::atomic<uint32_t> finished_epoch{0xffffffffu};  // written by the renderer
-    // The main thread's own copy of what it last published.
-    uint32_t epoch = 0;
-    bool playing = false;
-    uint32_t start = 0;
-    // The renderer's own state.
-    uint32_t seen_epoch = 0;
-    uint32_t position = 0;
-    bool done = false;
-  };
-
-  void publish(Voice& v);
-  bool valid(int voice) const;
-
-  Voice voices_[kVoices];
-  std::atomic<int> count_{0};
-  int32_t sum_[kBlockFrames * kChannels];
+struct PlatMixerVoice {
+  const int16_t* samples = nullptr;
+  uint32_t frames = 0;
+  std::atomic<uint64_t> cue{0};                      // written by the main thread
+  std::atomic<uint32_t> finished_epoch{0xffffffffu};  // written by the renderer
+  // The main thread's own copy of what it last published.
+  uint32_t epoch = 0;
+  bool playing = false;
+  uint32_t start = 0;
+  // The renderer's own state.
+  uint32_t seen_epoch = 0;
+  uint32_t position = 0;
+  bool done = false;
 };
+
+struct PlatMixer {
+  PlatMixerVoice voices[kMixerVoices];
+  std::atomic<int> count{0};
+  int32_t sum[kMixerBlockFrames * kMixerChannels];  // the renderer's
+};
+
+// Main thread. A clip of `frames` interleaved stereo frames, whose samples must outlive the
+// mixer's use of them: its voice number, or -1 when every voice is taken.
+int mixer_add_voice(PlatMixer* mixer, const int16_t* samples, uint32_t frames);
+void mixer_stop(PlatMixer* mixer, int voice);  // silent from the next render; keeps the position
+void mixer_set_position(PlatMixer* mixer, int voice, uint32_t frame);
+void mixer_play(PlatMixer* mixer, int voice);  // from the position; from the start after the end
+
+// Renderer: writes `frames` stereo frames of the mix into out.
+void mixer_render(PlatMixer* mixer, int16_t* out, int frames);
+
+// Forgets every voice; only while nothing renders.
+void mixer_clear(PlatMixer* mixer);

@@ -10,11 +10,13 @@
 
 #include "Engine/Platform/Core.h"
 
+namespace {
 struct PathsState {
   std::string bundle;
   std::string documents;
   std::string real_bundle;  // the bundle with every link resolved; empty if it does not exist
 };
+}  // namespace
 
 static PathsState g;
 

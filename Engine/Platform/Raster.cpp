@@ -16,9 +16,11 @@
 // ---------------------------------------------------------------------------------------------
 // Coverage and blending
 
+namespace {
 struct Span {
   int begin, end;
 };
+}  // namespace
 
 static Span covered(float from, float size, int lo, int hi) {
   int begin = static_cast<int>(std::ceil(from - 0.5f));
@@ -77,9 +79,11 @@ static void blit_nearest(RasterFrame* f, const PlatIRect& clip, const PlatRect& 
 
 // Where a pixel centre falls between two picture pixels: the first, and the weight of the
 // second in 256ths; held at the picture's edges, so that it never fades into its surroundings.
+namespace {
 struct Tap {
   int first, second, weight;
 };
+}  // namespace
 
 static Tap tap(int pixel, float origin, float step, int size) {
   float at = (pixel + 0.5f - origin) * step - 0.5f;

@@ -11,6 +11,7 @@
 // ---------------------------------------------------------------------------------------------
 // State
 
+namespace {
 struct TouchState {
   bool held = false;
   PlatTouchSource source = kPlatSourceMouse;
@@ -19,6 +20,7 @@ struct TouchState {
   PlatView* view = nullptr;  // the view that took the touch; nullptr when it began on none
   PlatPoint last{};          // where it was last, in frame points
 };
+}  // namespace
 
 static TouchState g;
 

@@ -21,41 +21,43 @@ static constexpr const char* kWindowTitle = "Soundboard";  // unless the program
 static constexpr const char* kWindowIcon = "Icon.png";  // in the bundle, when it has one
 static constexpr PlatColor kBars = {0, 0, 0, 255};  // around the frame, where it does not fill
 
+namespace {
 struct ViewsState {
   std::vector<std::unique_ptr<PlatView>> views;
   std::unique_ptr<PlatWindow> window;
-  Damage damage;                   // changed since the frame was last drawn
+  PlatDamage damage;               // changed since the frame was last drawn
   PlatIRect drawn[kMaxDamage + 1];  // drawn since the last present, in pixels
   int drawn_count = 0;
   int drawn_width = 0, drawn_height = 0;  // the output size the frame was drawn at
   std::vector<PlatDrawRect> rects;  // the draw walk's list, kept so that frames do not allocate
 };
+}  // namespace
 
 static ViewsState g;
 
 // ---------------------------------------------------------------------------------------------
 // Geometry
 
-Letterbox views_letterbox(float width, float height) {
+PlatLetterbox views_letterbox(float width, float height) {
   float scale = std::min(width / kFrameWidth, height / kFrameHeight);
   if (!(scale > 0)) scale = 1;
   return {scale, (width - kFrameWidth * scale) / 2, (height - kFrameHeight * scale) / 2};
 }
 
-static Letterbox window_letterbox() {  // in window units, where touches are
+static PlatLetterbox window_letterbox() {  // in window units, where touches are
   int w = 0, h = 0;
   if (g.window) backend_window_size(&w, &h);
   return views_letterbox(static_cast<float>(w), static_cast<float>(h));
 }
 
-static Letterbox output_letterbox() {  // in the backend's pixels, where drawing is
+static PlatLetterbox output_letterbox() {  // in the backend's pixels, where drawing is
   int w = 0, h = 0;
   if (g.window) backend_output_size(&w, &h);
   return views_letterbox(static_cast<float>(w), static_cast<float>(h));
 }
 
 PlatPoint views_window_to_points(float x, float y) {
-  Letterbox box = window_letterbox();
+  PlatLetterbox box = window_letterbox();
   return {(x - box.x) / box.scale, (y - box.y) / box.scale};
 }
 
@@ -137,13 +139,13 @@ static void damage_all(void) {
 
 void core_redraw(void) { damage_all(); }
 
-const Damage& views_damage(void) { return g.damage; }
+const PlatDamage& views_damage(void) { return g.damage; }
 
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
 // The pixels a rectangle of frame points touches, at least partly.
-static PlatIRect to_pixels(const Letterbox& box, const PlatRect& r) {
+static PlatIRect to_pixels(const PlatLetterbox& box, const PlatRect& r) {
   int x0 = static_cast<int>(std::floor(box.x + r.x * box.scale));
   int y0 = static_cast<int>(std::floor(box.y + r.y * box.scale));
   int x1 = static_cast<int>(std::ceil(box.x + (r.x + r.w) * box.scale));
@@ -159,7 +161,7 @@ static PlatIRect intersect(const PlatIRect& a, const PlatIRect& b) {
 
 // Appends what the view and its subviews draw, in order; only views that meet `area` (in frame
 // points), since the rest could not change a pixel there.
-static void collect(const Letterbox& box, const PlatView* view, float origin_x, float origin_y,
+static void collect(const PlatLetterbox& box, const PlatView* view, float origin_x, float origin_y,
                     const PlatRect& area) {
   float x = origin_x + view->frame.x;
   float y = origin_y + view->frame.y;
@@ -185,7 +187,7 @@ static void draw_damage(const PlatWindow* window) {
   backend_output_size(&w, &h);
   if (w != g.drawn_width || h != g.drawn_height) damage_all();  // the backend's frame is new
   if (!g.damage.all && g.damage.count == 0) return;
-  Letterbox box = output_letterbox();
+  PlatLetterbox box = output_letterbox();
   PlatIRect output{0, 0, w, h};
   PlatIRect frame = intersect(output, to_pixels(box, {0, 0, kFrameWidth, kFrameHeight}));
   // Whole-number scales keep every picture pixel square and sharp; others are smoothed.
@@ -219,7 +221,7 @@ static void draw_damage(const PlatWindow* window) {
     g.drawn_count = 0;
     note_drawn(output);
   }
-  g.damage = Damage{false, {}, 0};
+  g.damage = PlatDamage{false, {}, 0};
   g.drawn_width = w;
   g.drawn_height = h;
 }
@@ -250,12 +252,10 @@ PlatWindow* plat_window_create(void) {
   // The largest whole-number scale that fits the screen, so that pictures stay sharp.
   int screen_w = 0, screen_h = 0, scale = 1;
   if (backend_screen_size(&screen_w, &screen_h))
-    scale = std::max(1, std::min(screen_w / static_cast<int>(kFrameWidth),
-                                 screen_h / static_cast<int>(kFrameHeight)));
+    scale = std::max(1, std::min(screen_w / kFrameWidth, screen_h / kFrameHeight));
   const char* title = *loop_program_name() ? loop_program_name() : kWindowTitle;
-  if (!backend_window_open(title, static_cast<int>(kFrameWidth) * scale,
-                           static_cast<int>(kFrameHeight) * scale,
-                           static_cast<int>(kFrameWidth) / 2, static_cast<int>(kFrameHeight) / 2))
+  if (!backend_window_open(title, kFrameWidth * scale, kFrameHeight * scale, kFrameWidth / 2,
+                           kFrameHeight / 2))
     return nullptr;
   g.window = std::make_unique<PlatWindow>();
   PlatPixels icon;

@@ -18,7 +18,7 @@ class DamageTest : public StubAppTest {
     RunTicks(1);  // the first frame, drawn whole
   }
   static std::vector<PlatRect> Damaged() {
-    const Damage& d = views_damage();
+    const PlatDamage& d = views_damage();
     return std::vector<PlatRect>(d.rects, d.rects + d.count);
   }
   std::vector<uint8_t> Pixels() {

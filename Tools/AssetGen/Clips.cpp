@@ -8,11 +8,13 @@
 // Songs: a plan of chords, one per stretch of beats, gives the bass line and the off-beat
 // chord stabs; the melody is written out; drums keep time.
 
+namespace {
 struct Chord {
   const char* root;   // bass note, low octave, as "C2"
   const char* tones;  // the chord's notes for the stabs, as "E4 G4 C5"
   double beats;
 };
+}  // namespace
 
 static void BassLine(Track& track, const std::vector<Chord>& plan, double bpm, bool driving) {
   double beat = 60 / bpm, time = 0;

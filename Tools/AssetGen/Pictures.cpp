@@ -6,10 +6,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Engine/Limits.h"
+
 // ---------------------------------------------------------------------------------------------
 // Sizes the layout depends on
 
-constexpr int kFrameW = 320, kFrameH = 460;  // the application frame
 constexpr int kSpriteW = 40, kSpriteH = 30;  // the sprite turns at 280 and 430: frame less sprite
 constexpr int kButtonW = 70, kButtonH = 40;  // fits between the soundboard's button positions
 constexpr int kTitleW = 300, kTitleH = 90;   // at (10, 0), above the first row of buttons
@@ -18,11 +19,13 @@ constexpr float kPress = 3;                  // how far a pressed button sinks, 
 
 static const char* kDisclaimer = "All pictures and sounds are original, made for this program.";
 
+namespace {
 struct ButtonStyle {
   const char* name;   // the program's button name: pictures name1.png and name2.png
   const char* label;
   unsigned colour;
 };
+}  // namespace
 
 static const ButtonStyle kButtons[] = {
     {"Theme", "Theme", 0x3b7dd8}, {"Die", "Die", 0x8e44ad},       {"Kart", "Kart", 0xf08a24},
@@ -34,6 +37,7 @@ static const ButtonStyle kButtons[] = {
 // Helpers
 
 // The same pseudo-random numbers on every run, so that the pictures never change by chance.
+namespace {
 struct Random {
   uint32_t state;
   float Next() {  // 0 to 1
@@ -43,6 +47,7 @@ struct Random {
     return static_cast<float>(state & 0xffffff) / static_cast<float>(0x1000000);
   }
 };
+}  // namespace
 
 // The largest size, no larger than `start`, at which the text fits the width.
 static float FittingSize(const std::string& path, const char* text, float start, float width,
@@ -66,10 +71,10 @@ static void CentredText(Canvas& c, const Font& font, const char* text, float cx,
 // The scene
 
 static void DrawBackground(Canvas& c) {
-  c.FillRect(0, 0, kFrameW, kFrameH, Gradient(Hex(0x10123a), Hex(0x4a2d7a), 0, 360));
+  c.FillRect(0, 0, kFrameWidth, kFrameHeight, Gradient(Hex(0x10123a), Hex(0x4a2d7a), 0, 360));
   Random random{0x5eed1234};
   for (int i = 0; i < 90; i++) {
-    float x = random.Next() * kFrameW, y = random.Next() * 330;
+    float x = random.Next() * kFrameWidth, y = random.Next() * 330;
     float r = 0.35f + random.Next() * 0.75f, a = 0.35f + random.Next() * 0.6f;
     if (r > 0.95f) c.Glow(x, y, r * 5, Hex(0xbfd4ff, 0.35f));
     c.FillEllipse(x, y, r, r, Solid(Hex(0xfdfbff, a)));
@@ -81,9 +86,9 @@ static void DrawBackground(Canvas& c) {
   c.FillEllipse(289, 203, 3, 2.6f, Solid(Hex(0xe6c981, 0.6f)));
   c.FillEllipse(285, 184, 2, 1.8f, Solid(Hex(0xe6c981, 0.5f)));
   // Two ranges of hills, the far one bluer.
-  c.FillBelow(0, kFrameW, [](float x) { return 318 + 20 * std::sin(x / 46 + 1.3f) + 7 * std::sin(x / 15); },
+  c.FillBelow(0, kFrameWidth, [](float x) { return 318 + 20 * std::sin(x / 46 + 1.3f) + 7 * std::sin(x / 15); },
               Gradient(Hex(0x2b5c78), Hex(0x16314a), 300, 400));
-  c.FillBelow(0, kFrameW, [](float x) { return 372 + 16 * std::sin(x / 58 + 3.1f) + 5 * std::sin(x / 21 + 1); },
+  c.FillBelow(0, kFrameWidth, [](float x) { return 372 + 16 * std::sin(x / 58 + 3.1f) + 5 * std::sin(x / 21 + 1); },
               Gradient(Hex(0x1f5a40), Hex(0x0b2418), 355, 460));
 }
 
@@ -178,7 +183,7 @@ std::vector<Picture> SoundboardPictures(const std::string& font_dir) {
   std::vector<Picture> pictures = {
       {"Images/EmptyRed.png", 32, 32, false, DrawEmptyRed},
       {"Icon.png", 64, 64, false, [=](Canvas& c) { DrawIcon(c, font_dir); }},  // the window's
-      {"Background.png", kFrameW, kFrameH, true, DrawBackground},
+      {"Background.png", kFrameWidth, kFrameHeight, true, DrawBackground},
       {"Pindle.png", kSpriteW, kSpriteH, true, DrawPindle},
       {"Title.png", kTitleW, kTitleH, true, [=](Canvas& c) { DrawTitle(c, font_dir); }},
       {"Disclaimer.png", kNoteW, kNoteH, true, [=](Canvas& c) { DrawDisclaimer(c, font_dir); }},

@@ -36,6 +36,7 @@ static double Pulse(double phase, double dt, double duty) {
   return v - (2 * duty - 1);  // without its DC, so notes start and stop without a thump
 }
 
+namespace {
 struct Noise {
   uint32_t state = 0x1234567u;
   double Next() {
@@ -45,6 +46,7 @@ struct Noise {
     return static_cast<double>(state) / 2147483648.0 - 1;
   }
 };
+}  // namespace
 
 static double Frequency(double midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12); }
 

@@ -1,12 +1,14 @@
 // A small chiptune synthesiser for the generator's clips: pulse, triangle and noise voices
 // with click-free envelopes, pitch glides and vibrato, a score notation for melodies, and a
-// master stage that levels every clip to the same loudness. Mono, 48 kHz.
+// master stage that levels every clip to the same loudness. Mono, at the mixer's rate.
 #pragma once
 
 #include <string>
 #include <vector>
 
-constexpr int kSynthRate = 48000;
+#include "Engine/Limits.h"
+
+constexpr int kSynthRate = kMixerRate;  // the clips are made at the mixer's rate
 
 enum class Wave { kPulse12, kPulse25, kPulse50, kTriangle, kNoise };
 

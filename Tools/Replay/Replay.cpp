@@ -48,6 +48,7 @@
 // ---------------------------------------------------------------------------------------------
 // Options
 
+namespace {
 struct Options {
   int ticks = 60;
   bool ticks_given = false;
@@ -59,6 +60,7 @@ struct Options {
   std::string bundle, png, wav, log, sheet, frames, memory;
   uint64_t frame_every_ns = 100000000;
 };
+}  // namespace
 
 static constexpr uint64_t kLaunchNs = 1000000000;  // the clock's reading at the launch
 static constexpr long long kMaxTicks = kMaxScriptNs / 1000000000 * kFrameRate;  // a day
@@ -217,10 +219,12 @@ static void AddRandomPresses(uint64_t seed, int ticks, std::vector<ScriptCommand
 // ---------------------------------------------------------------------------------------------
 // Outputs
 
+namespace {
 struct Screen {
   int width = 0, height = 0;
   std::vector<uint8_t> rgba;  // empty when it could not be read
 };
+}  // namespace
 
 static Screen ReadScreen(PlatWindow* window) {
   Screen s;
@@ -255,6 +259,7 @@ static long ResidentKiB() {
 
 // The sound up to a moment, written as it goes: no more than a chunk is ever held. With no
 // file it is still rendered, as the mixer would run, and then dropped.
+namespace {
 class SoundTrack {
  public:
   bool Open(const std::string& path, int rate) {
@@ -282,13 +287,16 @@ class SoundTrack {
   bool writing_ = false;
   int16_t chunk_[kChunkFrames * 2];
 };
+}  // namespace
 
 // Every shot on one picture, four across, each at 160 points wide with its time under it.
+namespace {
 struct Thumb {
   uint64_t at_ns;
   int width, height;
   std::vector<uint8_t> rgba;
 };
+}  // namespace
 
 static constexpr int kThumbWidth = 160;
 

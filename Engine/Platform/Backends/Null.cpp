@@ -16,13 +16,15 @@
 // ---------------------------------------------------------------------------------------------
 // State
 
-static constexpr int kScreenWidth = 320;   // the screen this backend pretends to have: one
-static constexpr int kScreenHeight = 460;  // frame, so the window opens at scale 1
+static constexpr int kScreenWidth = kFrameWidth;  // the screen this backend pretends to have:
+static constexpr int kScreenHeight = kFrameHeight;  // one frame, so the window opens at scale 1
 
+namespace {
 struct NullState {
   bool open = false;
   RasterFrame frame;  // the window's pixels
 };
+}  // namespace
 
 static NullState g;
 

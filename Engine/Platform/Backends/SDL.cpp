@@ -31,6 +31,7 @@ static constexpr int kPulseBufferFrames = 1024;
 
 static constexpr int64_t kHeadlessMaxWaitNs = 250000000;  // so that a quit signal is seen
 
+namespace {
 struct SdlState {
   SDL_Window* window = nullptr;
   RasterFrame frame;        // what the window shows, composed here, copied out where damaged
@@ -38,6 +39,7 @@ struct SdlState {
   SDL_AudioDeviceID audio = 0;
   PlatAudioPull pull = nullptr;
 };
+}  // namespace
 
 static SdlState g;
 
@@ -199,9 +201,9 @@ void backend_present(const PlatIRect* rects, int count) {
       SDL_PIXELFORMAT_ABGR8888);  // RGBA bytes, whatever the byte order
   if (!frame) return;
   SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
-  SDL_Rect pushed[16];
+  SDL_Rect pushed[kMaxPresentRects];
   int n = 0;
-  for (int i = 0; i < count && n < 16; i++) {
+  for (int i = 0; i < count && n < kMaxPresentRects; i++) {
     SDL_Rect r{rects[i].x, rects[i].y, rects[i].w, rects[i].h};
     SDL_BlitSurface(frame, &r, screen, &r);
     pushed[n++] = r;

@@ -41,8 +41,8 @@ void web_clip_channels(const char* path, float* planar);
 static constexpr const char* kBundleDir = "/bundle";        // where Loader.js puts the files
 static constexpr const char* kDocumentsDir = "/documents";  // nothing is written there
 static constexpr int kMaxAudioFrames = 16384;
-static constexpr int kMaxPresentRects = 64;  // more than the core ever gives at once
 
+namespace {
 struct WebState {
   int css_width = 0, css_height = 0;
   RasterFrame frame;  // the canvas's pixels
@@ -50,6 +50,7 @@ struct WebState {
   int voices = 0;                // given to the worklet's mixer
   int16_t audio[kMaxAudioFrames * 2];
 };
+}  // namespace
 
 static WebState g;
 
@@ -180,7 +181,7 @@ enum WebAudioMixing { kWebNoAudio, kWebPulled, kWebWorklet };
 enum WebCue { kWebStop, kWebPosition, kWebPlay };  // as WebMixer.js reads them
 
 static int worklet_add_voice(const int16_t* samples, uint32_t frames) {
-  if (g.voices >= PlatMixer::kVoices) return -1;
+  if (g.voices >= kMixerVoices) return -1;
   web_mixer_add(samples, frames);
   return g.voices++;  // the worklet's mixer numbers its voices in the same order
 }
@@ -235,7 +236,7 @@ bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
   int channels = 0;
   uint32_t mask = 0;
   int frames = web_clip_frames(path, rate, &channels, &mask);
-  if (frames < 0 || channels < 1 || channels > kMaxDownmixChannels) return false;
+  if (frames < 0 || channels < 1 || channels > kMaxClipChannels) return false;
   std::vector<float> planar(static_cast<size_t>(frames) * channels);
   web_clip_channels(path, planar.data());
   PlatDownmix mix = downmix_from_mask(channels, mask);

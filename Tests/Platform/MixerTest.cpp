@@ -12,11 +12,11 @@ class MixerTest : public testing::Test {
   // A stereo clip whose frame i holds i + 1 on both sides.
   void SetUp() override {
     for (int i = 0; i < kFrames; i++) clip[2 * i] = clip[2 * i + 1] = static_cast<int16_t>(i + 1);
-    voice = mixer.add_voice(clip, kFrames);
+    voice = mixer_add_voice(&mixer, clip, kFrames);
   }
   int16_t Next() {  // the next frame's left sample
     int16_t out[2];
-    mixer.render(out, 1);
+    mixer_render(&mixer, out, 1);
     return out[0];
   }
 
@@ -27,56 +27,56 @@ class MixerTest : public testing::Test {
 };
 
 TEST_F(MixerTest, StopKeepsThePositionAndPlayGoesOnFromIt) {
-  mixer.play(voice);
+  mixer_play(&mixer, voice);
   EXPECT_EQ(Next(), 1);
   EXPECT_EQ(Next(), 2);
-  mixer.stop(voice);
+  mixer_stop(&mixer, voice);
   EXPECT_EQ(Next(), 0);
-  mixer.play(voice);
+  mixer_play(&mixer, voice);
   EXPECT_EQ(Next(), 3);
 }
 
 TEST_F(MixerTest, APositionTakesEffectWhetherPlayingOrNot) {
-  mixer.set_position(voice, 50);
-  mixer.play(voice);
+  mixer_set_position(&mixer, voice, 50);
+  mixer_play(&mixer, voice);
   EXPECT_EQ(Next(), 51);
-  mixer.set_position(voice, 10);
+  mixer_set_position(&mixer, voice, 10);
   EXPECT_EQ(Next(), 11);
-  mixer.set_position(voice, 1000);  // past the end: silence, then play starts over
+  mixer_set_position(&mixer, voice, 1000);  // past the end: silence, then play starts over
   EXPECT_EQ(Next(), 0);
-  mixer.play(voice);
+  mixer_play(&mixer, voice);
   EXPECT_EQ(Next(), 1);
 }
 
 TEST_F(MixerTest, AfterItsEndAClipPlaysAgainFromTheStart) {
-  mixer.play(voice);
+  mixer_play(&mixer, voice);
   std::vector<int16_t> all(2 * (kFrames + 5));
-  mixer.render(all.data(), kFrames + 5);
+  mixer_render(&mixer, all.data(), kFrames + 5);
   EXPECT_EQ(all[2 * (kFrames - 1)], kFrames);
   EXPECT_EQ(all[2 * kFrames], 0);
-  mixer.play(voice);
+  mixer_play(&mixer, voice);
   EXPECT_EQ(Next(), 1);
 }
 
 TEST_F(MixerTest, RendersLongerThanOneBlockContinueSeamlessly) {
   static int16_t long_clip[2 * 3000];
   for (int i = 0; i < 3000; i++) long_clip[2 * i] = long_clip[2 * i + 1] = static_cast<int16_t>(i);
-  int v = mixer.add_voice(long_clip, 3000);
-  mixer.play(v);
+  int v = mixer_add_voice(&mixer, long_clip, 3000);
+  mixer_play(&mixer, v);
   std::vector<int16_t> out(2 * 3000);
-  mixer.render(out.data(), 3000);
+  mixer_render(&mixer, out.data(), 3000);
   for (int i = 0; i < 3000; i += 211) EXPECT_EQ(out[2 * i], i);
 }
 
 TEST_F(MixerTest, VoicesRunOutQuietlyAndBadVoiceNumbersAreIgnored) {
   int last = voice;
-  for (int i = 1; i < PlatMixer::kVoices; i++) last = mixer.add_voice(clip, kFrames);
-  EXPECT_EQ(last, PlatMixer::kVoices - 1);
-  EXPECT_EQ(mixer.add_voice(clip, kFrames), -1);
-  mixer.play(-1);
-  mixer.play(PlatMixer::kVoices);
-  mixer.stop(12345);
-  mixer.set_position(-7, 3);
+  for (int i = 1; i < kMixerVoices; i++) last = mixer_add_voice(&mixer, clip, kFrames);
+  EXPECT_EQ(last, kMixerVoices - 1);
+  EXPECT_EQ(mixer_add_voice(&mixer, clip, kFrames), -1);
+  mixer_play(&mixer, -1);
+  mixer_play(&mixer, kMixerVoices);
+  mixer_stop(&mixer, 12345);
+  mixer_set_position(&mixer, -7, 3);
   EXPECT_EQ(Next(), 0);
 }
 
@@ -91,21 +91,21 @@ TEST(MixerThreadsTest, PlayingWhileAnotherThreadRendersHearsOnlyTheClips) {
   std::thread renderer([&] {
     int16_t out[2 * 128];
     while (!done.load()) {
-      mixer.render(out, 128);
+      mixer_render(&mixer, out, 128);
       for (int16_t s : out)
         if (s < 0 || s > 8) wrong++;  // at most eight voices sound at once
     }
   });
   int voices[8];
-  for (int& v : voices) v = mixer.add_voice(clip, 64);
+  for (int& v : voices) v = mixer_add_voice(&mixer, clip, 64);
   for (int round = 0; round < 20000; round++) {
     int v = voices[round % 8];
-    mixer.stop(v);
-    mixer.set_position(v, 0);
-    mixer.play(v);
+    mixer_stop(&mixer, v);
+    mixer_set_position(&mixer, v, 0);
+    mixer_play(&mixer, v);
   }
   done = true;
   renderer.join();
   EXPECT_EQ(wrong.load(), 0);
-  mixer.clear();
+  mixer_clear(&mixer);
 }
