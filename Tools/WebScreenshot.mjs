@@ -10,9 +10,11 @@ try {
   // A phone of 360 x 740 points at two pixels a point: the frame letterboxed, bars above and below.
   const [width, height] = [360, 740];
   const page = await openPage(browser, server.url, { width, height, scale: 2 });
-  const scale = Math.min(width / 320, height / 460);
+  const frame = await look(page, () => kEngineLimits);
+  const scale = Math.min(width / frame.frameWidth, height / frame.frameHeight);
   const [x, y] = BUTTONS.Coin;
-  await down(page, (x + 20) * scale, (height - 460 * scale) / 2 + (y + 10) * scale);
+  await down(page, (width - frame.frameWidth * scale) / 2 + (x + 20) * scale,
+             (height - frame.frameHeight * scale) / 2 + (y + 10) * scale);
   await look(page, () => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
   await page.screenshot({ path: process.argv[3] });
 } finally {

@@ -4,17 +4,18 @@
 // missing or does not decode is left out with a warning: its table then fails as it does on
 // a desktop, and the rest still starts.
 //
-// The same bounds as the desktop's decoders: a picture is a PNG of at most 4096 x 4096 pixels,
-// a clip a WAV file of at most 64 MiB.
+// Some of the desktop's bounds (Engine/Limits.h): a picture is a PNG of at most
+// kMaxPictureSide pixels a side, each file at most its kind's size; the browser's own decoders
+// take care of the rest.
 
 Module.bundle = {pictures: {}, clips: {}};
 Module.page = Module.page || {};  // what the page offers its tests (Web.js)
 
 (function () {
   var kBundle = '/bundle/';
-  var kMaxPictureSide = 4096;
-  var kMaxPictureFileBytes = 64 * 1024 * 1024;
-  var kMaxClipBytes = 64 * 1024 * 1024;
+  var kMaxPictureSide = kEngineLimits.maxPictureSide;  // Engine/Limits.h, through limits.js
+  var kMaxPictureFileBytes = kEngineLimits.maxPictureFileBytes;
+  var kMaxClipFileBytes = kEngineLimits.maxClipFileBytes;
   var mixerBytes = null;  // the worklet mixer's module, fetched once
 
   // The page's sound: a context at the output's own rate (or at `rate`, to replace one), so that
@@ -64,7 +65,9 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
 
   function decodePicture(name, bytes) {
     if (!isPng(bytes)) return Promise.reject(new Error('not a PNG file'));
-    if (pngSide(bytes) > kMaxPictureSide) return Promise.reject(new Error('larger than 4096 pixels'));
+    if (pngSide(bytes) > kMaxPictureSide) {
+      return Promise.reject(new Error('larger than ' + kMaxPictureSide + ' pixels'));
+    }
     var options = {premultiplyAlpha: 'none', colorSpaceConversion: 'none'};
     return createImageBitmap(new Blob([bytes], {type: 'image/png'}), options).then(function (bitmap) {
       var canvas = document.createElement('canvas');
@@ -96,7 +99,6 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
 
   function decodeClip(name, bytes, audio) {
     if (!isWav(bytes)) return Promise.reject(new Error('not a WAV file'));
-    if (bytes.length > kMaxClipBytes) return Promise.reject(new Error('larger than 64 MiB'));
     var mask = channelMask(bytes);
     return new Promise(function (resolve, reject) {
       // Callbacks for older Safari; the promise that newer browsers also return is the same
@@ -148,7 +150,7 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
   // browser, are in Module.bundle, so the file there is left empty.
   function load(name, audio) {
     var picture = /\.png$/i.test(name), clip = /\.wav$/i.test(name) && audio;
-    return fetchBounded(name, picture ? kMaxPictureFileBytes : kMaxClipBytes).then(function (bytes) {
+    return fetchBounded(name, picture ? kMaxPictureFileBytes : kMaxClipFileBytes).then(function (bytes) {
       if (picture) return decodePicture(name, bytes);
       if (clip) return decodeClip(name, bytes, audio);
     }).then(function () {

@@ -88,7 +88,7 @@ TEST_F(WindowTest, AChangeIsPresentedInThePassThatMadeItAndAnUnchangedScreenIsNo
   static bool move = false;
   gAppMain = [] {
     view = ViewAdd(ImageAdd(kGreen.name), 0, 0);
-    TouchAdd(0, 0, 320, 460, [](TouchData, int event, int, int) {
+    TouchAdd(0, 0, kFrameWidth, kFrameHeight, [](TouchData, int event, int, int) {
       if (event == kTouchDown) ViewSetxy(view, 50, 50);
       return 0;
     }, 0);

@@ -88,7 +88,7 @@ TEST_F(DamageTest, APresentDrawsNoPixelOutsideTheDamage) {
   ViewSetxy(view_, 12, 10);
   RunTicks(1);
   std::vector<uint8_t> after = Pixels();
-  int w = 320, changed_outside = 0, changed_inside = 0;
+  int w = kFrameWidth, changed_outside = 0, changed_inside = 0;
   for (size_t i = 0; i < after.size(); i += 4) {
     int x = static_cast<int>(i / 4) % w, y = static_cast<int>(i / 4) / w;
     bool inside = x >= 10 && x < 52 && y >= 10 && y < 40;
@@ -132,8 +132,9 @@ static void ExpectSameAsWholeRedraw(DamageTest* test, PlatWindow* window, int wi
 }
 
 TEST_F(DamageTest, AfterAnyRunOfChangesTheWindowIsWhatAWholeRedrawGivesAtEveryScale) {
-  ExpectSameAsWholeRedraw(this, window(), 320, 460, 1, green_, blue_);
-  ExpectSameAsWholeRedraw(this, window(), 640, 920, 2, green_, blue_);
-  ExpectSameAsWholeRedraw(this, window(), 480, 690, 3, green_, blue_);  // smoothed, 1.5 a point
+  ExpectSameAsWholeRedraw(this, window(), kFrameWidth, kFrameHeight, 1, green_, blue_);
+  ExpectSameAsWholeRedraw(this, window(), kFrameWidth * 2, kFrameHeight * 2, 2, green_, blue_);
+  // Smoothed, at one and a half pixels a point.
+  ExpectSameAsWholeRedraw(this, window(), kFrameWidth * 3 / 2, kFrameHeight * 3 / 2, 3, green_, blue_);
   ExpectSameAsWholeRedraw(this, window(), 997, 613, 4, green_, blue_);  // letterboxed, 1.33
 }

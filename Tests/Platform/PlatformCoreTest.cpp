@@ -51,7 +51,7 @@ TEST_F(PlatformCoreTest, ATouchGoesToTheTopmostWindowSubviewWithAHandlerInItsOwn
   Received engine_view, lower, upper;
   AddWindowView({0, 0, 200, 200}, Receive, &lower);
   AddWindowView({10, 20, 100, 100}, Receive, &upper);
-  AddWindowView({0, 0, 320, 460});  // on top of all, but with no handler: it takes nothing
+  AddWindowView({0, 0, kFrameWidth, kFrameHeight});  // on top of all, with no handler: takes nothing
   plat_touch_inject(kPlatTouchBegan, {15.5f, 27});
   EXPECT_EQ(upper.calls, 1);
   EXPECT_EQ(lower.calls, 0);

@@ -97,9 +97,10 @@ test('in WebKit the page starts with the mixer on the audio thread, and a click 
   assert.equal(await driver.executeScript('return Module.page.mixing'), 'audio thread');
   // Coin's middle, where the letterboxed frame puts it in the window.
   const [x, y] = await driver.executeScript(`
-    const scale = Math.min(innerWidth / 320, innerHeight / 460);
-    return [(innerWidth - 320 * scale) / 2 + (arguments[0] + 20) * scale,
-            (innerHeight - 460 * scale) / 2 + (arguments[1] + 10) * scale].map(Math.round);`, ...BUTTONS.Coin);
+    const { frameWidth, frameHeight } = kEngineLimits;
+    const scale = Math.min(innerWidth / frameWidth, innerHeight / frameHeight);
+    return [(innerWidth - frameWidth * scale) / 2 + (arguments[0] + 20) * scale,
+            (innerHeight - frameHeight * scale) / 2 + (arguments[1] + 10) * scale].map(Math.round);`, ...BUTTONS.Coin);
   const click = () => driver.actions({ async: true }).move({ x, y, origin: 'viewport' }).press().release().perform();
   await click();  // the gesture that starts the sound
   await until('return Module.page.audio.state === "running"', 'the sound to run');
