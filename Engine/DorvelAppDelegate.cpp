@@ -22,6 +22,11 @@ DorvelAppDelegate* DorvelLoadMainInterface() {
   return &gDelegate;
 }
 
+const PlatAppHooks kDorvelAppHooks = {
+    [] { DorvelLoadMainInterface(); },
+    [] { DorvelLoadMainInterface()->applicationDidFinishLaunching(); },
+};
+
 void DorvelReset() {
   gDelegate = DorvelAppDelegate{};
   gController = DorvelViewController{};

@@ -25,3 +25,7 @@ class DorvelAppDelegate {
 // every call.
 DorvelAppDelegate* DorvelLoadMainInterface();
 void DorvelReset();  // forgets the delegate, window and controller made above
+
+// The host's part of the start, for plat_application_start and plat_application_main: the
+// interface loaded as above, then the delegate's launch.
+extern const PlatAppHooks kDorvelAppHooks;

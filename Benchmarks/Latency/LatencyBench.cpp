@@ -38,14 +38,9 @@ static void Tap(void* ctx, const int16_t* out, int frames) {
 }
 
 static bool StartSoundboard() {
-  if (!plat_init(nullptr)) {
-    fprintf(stderr, "LatencyBench: %s\n", plat_error());
-    return false;
-  }
-  DorvelAppDelegate* delegate = DorvelLoadMainInterface();
-  if (!delegate->window()) return false;
-  delegate->applicationDidFinishLaunching();
-  return true;
+  if (plat_application_start(nullptr, &kDorvelAppHooks)) return true;
+  fprintf(stderr, "LatencyBench: %s\n", plat_error());
+  return false;
 }
 
 static int MeasureTouches(int presses, const std::string& prefix, int warmup_ms) {

@@ -56,6 +56,7 @@ struct PlatDamage {
 };
 
 bool views_have_window(void);
+void views_set_opening_size(int width, int height);  // the next window's, in pixels; 0: chosen
 const PlatDamage& views_damage(void);  // what the next frame will draw again
 float views_window_scale(void);                       // 1 without a window
 PlatLetterbox views_letterbox(float width, float height);

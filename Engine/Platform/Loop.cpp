@@ -72,6 +72,7 @@ bool plat_init(const PlatConfig* config) {
   if (g.started) return true;
   if (!backend_init()) return false;
   g.started = true;
+  g.clock = config ? config->clock : nullptr;
   paths_start(config ? config->bundle_dir : nullptr);
   audio_start(!(config && config->offline_audio));
   return true;
@@ -95,21 +96,28 @@ const char* plat_error(void) { return g.error.c_str(); }
 // ---------------------------------------------------------------------------------------------
 // Public: application loop
 
+bool plat_application_start(const PlatConfig* config, const PlatAppHooks* hooks) {
+  if (!plat_init(config)) return false;
+  if (config) views_set_opening_size(config->window_width, config->window_height);
+  hooks->load_main_interface();
+  if (!views_have_window()) {
+    std::string error = g.error;  // the window's, not the shutdown's
+    plat_shutdown();
+    g.error = error;
+    return false;
+  }
+  hooks->did_finish_launching();
+  return true;
+}
+
 int plat_application_main(int argc, char** argv, const PlatAppHooks* hooks) {
   const char* name = argc > 0 && argv[0] ? argv[0] : "Soundboard";
   if (const char* slash = strrchr(name, '/')) name = slash + 1;
-  if (!plat_init(nullptr)) {
-    fprintf(stderr, "%s: cannot open a window: %s\n", name, plat_error());
-    return 1;
-  }
   g.program = name;
-  hooks->load_main_interface();
-  if (!views_have_window()) {
+  if (!plat_application_start(nullptr, hooks)) {
     fprintf(stderr, "%s: cannot open a window: %s\n", name, plat_error());
-    plat_shutdown();
     return 1;
   }
-  hooks->did_finish_launching();
   if (backend_run_loop()) plat_shutdown();  // else the system goes on calling the loop
   return 0;
 }

@@ -28,9 +28,14 @@ struct PlatColor { uint8_t r, g, b, a; };
 // ---------------------------------------------------------------------------------------------
 // Life cycle
 
+typedef uint64_t (*PlatClockSource)(void);  // a monotonic time in nanoseconds
+
 struct PlatConfig {
-  const char* bundle_dir;  // where pictures and clips are looked up; nullptr: the executable's folder
-  bool offline_audio;      // no audio device: the mixer is pulled only by plat_audio_render
+  const char* bundle_dir = nullptr;  // where pictures and clips are; nullptr: the executable's folder
+  bool offline_audio = false;        // no audio device: only plat_audio_render pulls the mixer
+  PlatClockSource clock = nullptr;   // what the clock reads; nullptr: the system's monotonic clock
+  int window_width = 0;              // the window's size in pixels when it opens; 0: the largest
+  int window_height = 0;             // whole-number scale of the frame that fits the screen
 };
 
 bool plat_init(const PlatConfig* config);  // false when no window system can start; see plat_error
@@ -45,8 +50,14 @@ struct PlatAppHooks {
   void (*did_finish_launching)(void);    // the delegate's start: shows the window
 };
 
-// Starts the platform, runs the hooks in order, then the loop until the window is closed.
-// Returns the process's exit status; says on stderr, in one line, why a window could not open.
+// The program's start, in its one order: the platform (plat_init), then the interface (the
+// delegate, its window, at the config's size, and its controller), then the launch, which
+// runs the application's start and shows the window. False, with plat_error, when the
+// platform or the window cannot start; the platform is then stopped again.
+bool plat_application_start(const PlatConfig* config, const PlatAppHooks* hooks);
+
+// Starts the program as above, then runs the loop until the window is closed. Returns the
+// process's exit status; says on stderr, in one line, why a window could not open.
 int plat_application_main(int argc, char** argv, const PlatAppHooks* hooks);
 
 // One pass of the loop: waits (if asked) for the next event or the next due tick, handles every
@@ -57,7 +68,6 @@ bool plat_loop_step(bool may_wait);
 // ---------------------------------------------------------------------------------------------
 // Clock and timers
 
-typedef uint64_t (*PlatClockSource)(void);  // a monotonic time in nanoseconds
 typedef void (*PlatTimerFn)(void* ctx);
 
 uint64_t plat_clock_now_ns(void);

@@ -30,6 +30,7 @@ struct ViewsState {
   int drawn_count = 0;
   int drawn_width = 0, drawn_height = 0;  // the output size the frame was drawn at
   std::vector<PlatDrawRect> rects;  // the draw walk's list, kept so that frames do not allocate
+  int opening_width = 0, opening_height = 0;  // the window's when it opens; 0: chosen
 };
 }  // namespace
 
@@ -76,6 +77,12 @@ static PlatRect rect_union(const PlatRect& a, const PlatRect& b) {
   float x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
   float x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
   return {x0, y0, x1 - x0, y1 - y0};
+}
+
+void views_set_opening_size(int width, int height) {
+  bool fits = width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide;
+  g.opening_width = fits ? width : 0;
+  g.opening_height = fits ? height : 0;
 }
 
 bool views_have_window(void) { return g.window != nullptr; }
@@ -249,14 +256,18 @@ PlatWindow* plat_window_create(void) {
     return nullptr;
   }
   if (g.window) return g.window.get();
-  // The largest whole-number scale that fits the screen, so that pictures stay sharp.
-  int screen_w = 0, screen_h = 0, scale = 1;
-  if (backend_screen_size(&screen_w, &screen_h))
-    scale = std::max(1, std::min(screen_w / kFrameWidth, screen_h / kFrameHeight));
+  // The size the program asked for, else the largest whole-number scale that fits the screen,
+  // so that pictures stay sharp.
+  int width = g.opening_width, height = g.opening_height;
+  if (!width || !height) {
+    int screen_w = 0, screen_h = 0, scale = 1;
+    if (backend_screen_size(&screen_w, &screen_h))
+      scale = std::max(1, std::min(screen_w / kFrameWidth, screen_h / kFrameHeight));
+    width = kFrameWidth * scale;
+    height = kFrameHeight * scale;
+  }
   const char* title = *loop_program_name() ? loop_program_name() : kWindowTitle;
-  if (!backend_window_open(title, kFrameWidth * scale, kFrameHeight * scale, kFrameWidth / 2,
-                           kFrameHeight / 2))
-    return nullptr;
+  if (!backend_window_open(title, width, height, kFrameWidth / 2, kFrameHeight / 2)) return nullptr;
   g.window = std::make_unique<PlatWindow>();
   PlatPixels icon;
   std::string path = paths_in_bundle(kWindowIcon);

@@ -17,13 +17,13 @@ TEST_F(WindowTest, InitPreparesEverythingBeforeAppMainAndStartsTheClockAfterIt) 
     EXPECT_EQ(SysImageLen, 1);
     EXPECT_EQ(std::string(PathApp), FixtureBundle() + "/");
     EXPECT_NE(Win.view, nullptr);
-    EXPECT_EQ(controller_.view(), Win.view);
+    EXPECT_EQ(controller()->view(), Win.view);
   };
   int ticks = 0;
   gOnTimer = [&] { ticks++; };
   Start();
   EXPECT_EQ(calls, 1);
-  EXPECT_EQ(controller_.view(), Win.view);  // asking again does not start again
+  EXPECT_EQ(controller()->view(), Win.view);  // asking again does not start again
   EXPECT_EQ(calls, 1);
   RunUntil(TickTime(1) - 1);
   EXPECT_EQ(ticks, 0);  // the first tick is one whole interval after the start

@@ -141,9 +141,7 @@ static void StartAsTheHostDoes() {
     PushButtonAdd("Btn", 100, 100, CountPress, 0);
     SoundAdd("Ramp.wav");
   };
-  DorvelAppDelegate* delegate = DorvelLoadMainInterface();
-  ASSERT_NE(delegate->window(), nullptr);
-  delegate->applicationDidFinishLaunching();
+  ASSERT_TRUE(plat_application_start(nullptr, &kDorvelAppHooks)) << plat_error();
 }
 
 TEST_F(RestartTest, ASecondStartBeginsFromEmptyTablesAndWorksLikeTheFirst) {

@@ -168,28 +168,30 @@ void EngineTest::TearDown() {
 void EngineTest::RestartPlatform(const char* bundle_dir) {
   plat_shutdown();
   std::string dir = bundle_dir ? bundle_dir : BundleDir();
-  PlatConfig config{dir.empty() ? nullptr : dir.c_str(), true};
-  ASSERT_TRUE(plat_init(&config)) << plat_error();
   now_ns = 1000000000;  // a clock that does not start at zero
-  plat_clock_set_source(FakeClock);
+  PlatConfig config{dir.empty() ? nullptr : dir.c_str(), true, FakeClock};
+  ASSERT_TRUE(plat_init(&config)) << plat_error();
 }
 
 void EngineTest::Restart(const char* bundle_dir) {
   plat_shutdown();
   EngineReset();
-  delegate_ = DorvelAppDelegate{};
-  controller_ = DorvelViewController{};
   RestartPlatform(bundle_dir);
 }
 
+// The platform is started already (SetUp, RestartPlatform), so of the config only the window's
+// size counts here; the rest of the start is the program's own.
 void EngineTest::Start(int width, int height) {
-  delegate_.setWindow(plat_window_create());
-  ASSERT_NE(delegate_.window(), nullptr) << plat_error();
-  if (width) plat_window_set_size(delegate_.window(), width, height);
-  delegate_.setViewController(&controller_);
   start_ns_ = now_ns;
   ticks_run_ = 0;
-  delegate_.applicationDidFinishLaunching();
+  PlatConfig config{nullptr, true, FakeClock, width, height};
+  ASSERT_TRUE(plat_application_start(&config, &kDorvelAppHooks)) << plat_error();
+}
+
+PlatWindow* EngineTest::window() const { return DorvelLoadMainInterface()->window(); }
+
+DorvelViewController* EngineTest::controller() const {
+  return DorvelLoadMainInterface()->viewController();
 }
 
 std::string EngineTest::Printed() {

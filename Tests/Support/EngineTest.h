@@ -77,13 +77,13 @@ class EngineTest : public testing::Test {
   void RunUntil(uint64_t t);       // sets the clock and runs one pass of the loop
   void RunTicks(int n);            // runs the loop through the next n ticks, one at a time
 
-  PlatWindow* window() const { return delegate_.window(); }
+  // The host's window and controller, as the program's start made them.
+  PlatWindow* window() const;
+  DorvelViewController* controller() const;
   // The colour drawn at a point of the application frame, read back from the backend; of the
   // fixture's window, or of another.
   PlatColor PixelAt(float x, float y, PlatWindow* in = nullptr);
 
-  DorvelAppDelegate delegate_;
-  DorvelViewController controller_;
 
  private:
   uint64_t start_ns_ = 0;

@@ -371,19 +371,13 @@ static int Run(int argc, char** argv) {
     return 1;
   }
   setenv("SDL_VIDEODRIVER", "offscreen", 0);  // a replay never needs a display
-  PlatConfig config{options.bundle.empty() ? nullptr : options.bundle.c_str(), true};
-  if (!plat_init(&config)) {
+  PlatConfig config{options.bundle.empty() ? nullptr : options.bundle.c_str(), true, ReplayClock,
+                    options.width, options.height};
+  if (!plat_application_start(&config, &kDorvelAppHooks)) {
     fprintf(stderr, "Replay: cannot open a window: %s\n", plat_error());
     return 1;
   }
-  plat_clock_set_source(ReplayClock);
   DorvelAppDelegate* delegate = DorvelLoadMainInterface();
-  if (!delegate->window()) {
-    fprintf(stderr, "Replay: cannot open a window: %s\n", plat_error());
-    return 1;
-  }
-  if (options.width) plat_window_set_size(delegate->window(), options.width, options.height);
-  delegate->applicationDidFinishLaunching();
 
   // How long: a script's end, else the ticks asked for, made long enough for the last command.
   std::vector<ScriptCommand>& commands = options.commands;
