@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "Tests/Support/Readers.h"
+
 inline uint64_t NowNs() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                    std::chrono::steady_clock::now().time_since_epoch())
@@ -96,13 +98,6 @@ class Presser {
 
 // A mono clip of the bundle at the given rate; empty when the file is not that.
 inline std::vector<int16_t> LoadMonoClip(const std::string& path, int rate) {
-  SDL_AudioSpec wav;
-  Uint8* data = nullptr;
-  Uint32 bytes = 0;
-  std::vector<int16_t> clip;
-  if (!SDL_LoadWAV(path.c_str(), &wav, &data, &bytes)) return clip;
-  if (wav.channels == 1 && wav.freq == rate && wav.format == AUDIO_S16LSB)
-    clip.assign(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
-  SDL_FreeWAV(data);
-  return clip;
+  WavFile wav = LoadWav(path);
+  return wav.channels == 1 && wav.rate == rate ? wav.samples : std::vector<int16_t>{};
 }

@@ -2,7 +2,6 @@
 // needs, buttons clear of each other and of the title and disclaimer, sharp twins at twice the
 // pixels, and clips that are well formed, unclipped, click-free and equally loud.
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <cmath>
 #include <string>
@@ -54,21 +53,16 @@ TEST_F(AssetsTest, ButtonsLieInsideTheFrameClearOfEachOtherTheTitleAndTheDisclai
   }
 }
 
-static SDL_Surface* LoadPicture(const std::string& name) {
-  SDL_Surface* loaded = IMG_Load((std::string(plat_bundle_path()) + "/" + name).c_str());
-  if (!loaded) return nullptr;
-  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
-  SDL_FreeSurface(loaded);
-  return rgba;
+static Image LoadPicture(const std::string& name) {
+  return LoadPng(std::string(plat_bundle_path()) + "/" + name);
 }
 
 // Mean brightness of the opaque pixels, 0 to 255.
-static double Brightness(SDL_Surface* s) {
+static double Brightness(const Image& s) {
   double sum = 0, weight = 0;
-  const uint8_t* p = static_cast<const uint8_t*>(s->pixels);
-  for (int y = 0; y < s->h; y++)
-    for (int x = 0; x < s->w; x++) {
-      const uint8_t* px = p + y * s->pitch + x * 4;
+  for (int y = 0; y < s.height; y++)
+    for (int x = 0; x < s.width; x++) {
+      const uint8_t* px = s.at(x, y);
       double a = px[3] / 255.0;
       sum += a * (px[0] + px[1] + px[2]) / 3;
       weight += a;
@@ -80,21 +74,16 @@ TEST_F(AssetsTest, EveryPictureHasASharpTwinOfTwiceThePixelsAndPressedPicturesAr
   for (int i = 1; i < SysImageLen; i++) {
     std::string name = Win.names[i];
     std::string twin = name.substr(0, name.size() - 4) + "@2x.png";
-    SDL_Surface* one = LoadPicture(name);
-    SDL_Surface* two = LoadPicture(twin);
-    ASSERT_TRUE(one && two) << name;
-    EXPECT_EQ(two->w, 2 * one->w) << twin;
-    EXPECT_EQ(two->h, 2 * one->h) << twin;
-    SDL_FreeSurface(one);
-    SDL_FreeSurface(two);
+    Image one = LoadPicture(name), two = LoadPicture(twin);
+    ASSERT_TRUE(one.width && two.width) << name;
+    EXPECT_EQ(two.width, 2 * one.width) << twin;
+    EXPECT_EQ(two.height, 2 * one.height) << twin;
   }
   for (int b = 1; b < ButtonLen; b++) {
-    SDL_Surface* normal = LoadPicture(Win.names[Button[b].image1]);
-    SDL_Surface* pressed = LoadPicture(Win.names[Button[b].image2]);
-    ASSERT_TRUE(normal && pressed);
+    Image normal = LoadPicture(Win.names[Button[b].image1]);
+    Image pressed = LoadPicture(Win.names[Button[b].image2]);
+    ASSERT_TRUE(normal.width && pressed.width);
     EXPECT_LT(Brightness(pressed), Brightness(normal) - 10) << Win.names[Button[b].image2];
-    SDL_FreeSurface(normal);
-    SDL_FreeSurface(pressed);
   }
 }
 
@@ -109,17 +98,13 @@ TEST_F(AssetsTest, ClipsAreWellFormedUnclippedClickFreeAndEquallyLoud) {
                             {"Clear.wav", 1, 5},    {"1_Up.wav", 0.3, 3},     {"Jump.wav", 0.1, 2}};
   std::vector<float> loudness;
   for (const ClipFile& c : clips) {
-    SDL_AudioSpec wav;
-    Uint8* data = nullptr;
-    Uint32 bytes = 0;
-    std::string path = std::string(plat_bundle_path()) + "/" + c.name;
-    ASSERT_NE(SDL_LoadWAV(path.c_str(), &wav, &data, &bytes), nullptr) << c.name;
-    EXPECT_EQ(wav.format, AUDIO_S16LSB) << c.name;
-    EXPECT_TRUE(wav.freq == 44100 || wav.freq == 48000) << c.name;
+    WavFile wav = LoadWav(std::string(plat_bundle_path()) + "/" + c.name);
+    ASSERT_FALSE(wav.samples.empty()) << c.name << ": not a 16-bit WAV file";
+    EXPECT_TRUE(wav.rate == 44100 || wav.rate == 48000) << c.name;
     EXPECT_TRUE(wav.channels == 1 || wav.channels == 2) << c.name;
-    const int16_t* s = reinterpret_cast<const int16_t*>(data);
-    size_t n = bytes / 2;
-    double seconds = static_cast<double>(n) / wav.channels / wav.freq;
+    const int16_t* s = wav.samples.data();
+    size_t n = wav.samples.size();
+    double seconds = static_cast<double>(n) / wav.channels / wav.rate;
     EXPECT_GE(seconds, c.min_s) << c.name;
     EXPECT_LE(seconds, c.max_s) << c.name;
     int peak = 0;
@@ -132,7 +117,6 @@ TEST_F(AssetsTest, ClipsAreWellFormedUnclippedClickFreeAndEquallyLoud) {
     EXPECT_LT(std::abs(s[0]), 200) << c.name << " starts with a click";
     EXPECT_LT(std::abs(s[n - 1]), 200) << c.name << " ends with a click";
     loudness.push_back(Loudness(mono));
-    SDL_FreeWAV(data);
   }
   float quietest = *std::min_element(loudness.begin(), loudness.end());
   float loudest = *std::max_element(loudness.begin(), loudness.end());

@@ -1,8 +1,6 @@
 // The whole program, end to end, through the replay tool on the soundboard's own generated
 // bundle: presses from a script, and what came out of them in the screenshots, the recorded
 // sound and the printed log, compared with the bundle's own pictures and clips.
-#include <SDL.h>
-#include <SDL_image.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,18 +45,9 @@ static const std::string kBundle = fs::path(REPLAY).parent_path();
 
 
 // A WAV file's 16-bit samples as they are in it.
-static std::vector<int16_t> LoadWav(const std::string& path, int* channels = nullptr) {
-  SDL_AudioSpec wav;
-  Uint8* data = nullptr;
-  Uint32 bytes = 0;
-  if (!SDL_LoadWAV(path.c_str(), &wav, &data, &bytes)) return {};
-  std::vector<int16_t> samples(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
-  if (channels) *channels = wav.channels;
-  SDL_FreeWAV(data);
-  return samples;
-}
+static std::vector<int16_t> Samples(const std::string& path) { return LoadWav(path).samples; }
 
-static std::vector<int16_t> Clip(const char* name) { return LoadWav(kBundle + "/" + name); }
+static std::vector<int16_t> Clip(const char* name) { return Samples(kBundle + "/" + name); }
 
 static std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -166,7 +155,7 @@ TEST_F(EndToEndTest, EachButtonShowsItsPressedPictureWhileHeldAndPlaysItsClipFro
     ExpectPictureAt(LoadPng(File("up" + std::to_string(b) + ".png")), std::string(k.name) + "1.png",
                     k.x, k.y, "released");
   }
-  std::vector<int16_t> heard = LoadWav(File("sound.wav"));
+  std::vector<int16_t> heard = Samples(File("sound.wav"));
   EXPECT_EQ(heard.size(), FrameAt(10) * 2);
   EXPECT_EQ(FramesDiffering(heard, Mix(FrameAt(10), starts)), 0u);
 }
@@ -178,7 +167,7 @@ TEST_F(EndToEndTest, TwoButtonsSoundTogetherAndAButtonPressedAgainRestartsItsCli
                    "at 133.333333ms down 172 382\nat 200ms up 172 382\n"
                    "at 300ms down 12 242\nat 350ms up 12 242\nat 2s end\n",
                    "--wav sound.wav"), 0) << ReadText(File("stderr.txt"));
-  std::vector<int16_t> heard = LoadWav(File("sound.wav"));
+  std::vector<int16_t> heard = Samples(File("sound.wav"));
   // Coin's first sounding is cut off where it starts again.
   std::vector<int16_t> cut(coin.begin(), coin.begin() + std::min(coin.size(), FrameAt(0.3)));
   std::vector<int16_t> expected =
@@ -204,7 +193,7 @@ TEST_F(EndToEndTest, WithAClipAndAPictureMissingItSaysSoShowsTheReservedPictureA
   Image start = LoadPng(File("start.png"));
   ExpectPictureAt(start, "Images/EmptyRed.png", 85, 240, "in Shroom's place");
   ExpectPictureAt(start, "Coin1.png", 10, 240, "Coin, with its picture");
-  std::vector<int16_t> heard = LoadWav(File("sound.wav"));
+  std::vector<int16_t> heard = Samples(File("sound.wav"));
   EXPECT_EQ(FramesDiffering(heard, Mix(FrameAt(1), {{FrameAt(0.5), Clip("Jump.wav")}})), 0u);
 }
 
@@ -287,7 +276,7 @@ TEST_F(EndToEndTest, ASigtermEndsARunWithItsFilesClosedWhereItStopped) {
   ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_EQ(ReadText(err).rfind("Replay: stopped at ", 0), 0u) << ReadText(err);
-  std::vector<int16_t> heard = LoadWav(wav);  // the header's length is the file's
+  std::vector<int16_t> heard = Samples(wav);  // the header's length is the file's
   EXPECT_EQ(heard.size() * 2 + 44, fs::file_size(wav));
 }
 

@@ -2,7 +2,6 @@
 #include "Tests/Support/EngineTest.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -84,22 +83,6 @@ static TemporaryDirs& Temporaries() {
   return dirs;
 }
 
-Image LoadPng(const std::string& path) {
-  Image image;
-  SDL_Surface* loaded = IMG_Load(path.c_str());
-  if (!loaded) return image;
-  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ABGR8888, 0);
-  SDL_FreeSurface(loaded);
-  if (!rgba) return image;
-  image.width = rgba->w;
-  image.height = rgba->h;
-  for (int y = 0; y < rgba->h; y++) {
-    const uint8_t* row = static_cast<const uint8_t*>(rgba->pixels) + y * rgba->pitch;
-    image.rgba.insert(image.rgba.end(), row, row + rgba->w * 4);
-  }
-  SDL_FreeSurface(rgba);
-  return image;
-}
 
 std::string TemporaryDir() {
   char dir[] = "/tmp/engine-test-XXXXXX";

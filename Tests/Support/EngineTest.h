@@ -11,6 +11,7 @@
 
 #include "Engine/DorvelAppDelegate.h"
 #include "Engine/DorvelViewController.h"
+#include "Tests/Support/Readers.h"
 #include "Engine/Platform/Platform.h"
 #include "Engine/Win.h"
 
@@ -37,13 +38,6 @@ constexpr int16_t kSteadyRight = -3000;
 // "Stereo44.wav": 44.1 kHz stereo, 0.1 s of 5000; "Empty.wav": no samples;
 // "Broken.wav": not a WAV file.
 
-// A PNG file as RGBA, read by SDL_image rather than by the platform; empty if unreadable.
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint8_t> rgba;
-  const uint8_t* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
-};
-Image LoadPng(const std::string& path);
 
 std::string TemporaryDir();          // a new empty folder, removed when the process ends
 const std::string& FixtureBundle();  // made once per process in a temporary folder

@@ -4,16 +4,9 @@
 #include <SDL.h>
 
 std::vector<int16_t> SoundboardTest::ClipSamples(const char* file) {
-  SDL_AudioSpec wav;
-  Uint8* data = nullptr;
-  Uint32 bytes = 0;
-  std::string path = std::string(plat_bundle_path()) + "/" + file;
-  if (!SDL_LoadWAV(path.c_str(), &wav, &data, &bytes)) return {};
-  std::vector<int16_t> clip;
-  if (wav.format == AUDIO_S16LSB && wav.channels == 1 && wav.freq == plat_audio_info().rate)
-    clip.assign(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
-  SDL_FreeWAV(data);
-  return clip;
+  WavFile wav = LoadWav(std::string(plat_bundle_path()) + "/" + file);
+  if (wav.channels != 1 || wav.rate != plat_audio_info().rate) return {};
+  return wav.samples;
 }
 
 bool SoundboardTest::HearsClipFromItsStart(const std::vector<int16_t>& clip, int frames) {

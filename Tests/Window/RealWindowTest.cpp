@@ -7,7 +7,6 @@
 // display number, the window, the picture, the sound), with a deadline that only a broken
 // program reaches.
 #include <SDL.h>
-#include <SDL_image.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -172,12 +171,9 @@ static void ClickCoinAndHear(const std::string& command, const std::string& bund
   EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin's pressed picture never shown";
 
   // The clip, as the device played it: both sides, from its first sample, in the device's file.
-  SDL_AudioSpec wav;
-  Uint8* data = nullptr;
-  Uint32 bytes = 0;
-  ASSERT_NE(SDL_LoadWAV((bundle + "/Coin.wav").c_str(), &wav, &data, &bytes), nullptr);
-  std::vector<int16_t> clip(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data) + 4800);
-  SDL_FreeWAV(data);
+  WavFile coin = LoadWav(bundle + "/Coin.wav");
+  ASSERT_GE(coin.samples.size(), 4800u);
+  std::vector<int16_t> clip(coin.samples.begin(), coin.samples.begin() + 4800);
   std::vector<int16_t> stereo;
   for (int16_t s : clip) stereo.insert(stereo.end(), {s, s});
   auto heard = [&] {
