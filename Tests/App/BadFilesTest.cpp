@@ -317,6 +317,12 @@ TEST_F(BadFilesTest, NoFileOutsideTheBundleIsEverOpenedWhateverTheName) {
   std::string up = "../../" + fs::path(outside).filename().string();
   EXPECT_EQ(SoundAdd((up + "/Elsewhere.wav").c_str()), 0);
   EXPECT_EQ(SoundAdd((outside + "/Elsewhere.wav").c_str()), 0);
+  // A folder beside the bundle whose name begins with the bundle's is not inside it.
+  std::string sibling = fs::path(plat_bundle_path()).string() + "-sibling";
+  fs::create_directories(sibling);
+  fs::copy_file(outside + "/Elsewhere.wav", sibling + "/Elsewhere.wav");
+  EXPECT_EQ(SoundAdd("../bundle-sibling/Elsewhere.wav"), 0);
+  EXPECT_EQ(SoundAdd((sibling + "/Elsewhere.wav").c_str()), 0);
   EXPECT_EQ(ImageAdd((up + "/Elsewhere.png").c_str()), 0);
   EXPECT_EQ(Printed(), "ImageAdd - File not found: " + up + "/Elsewhere.png\n");
   EXPECT_NE(SoundAdd("Shroom.wav"), 0);  // by its name in the bundle, a clip still loads

@@ -7,6 +7,7 @@
 #include "Engine/Sound.h"
 #include "Engine/Touch.h"
 #include "Tests/Support/AppStub.h"
+#include "Tools/Media/Media.h"
 
 class PlatformCoreTest : public StubAppTest {
  protected:
@@ -74,6 +75,19 @@ TEST_F(PlatformCoreTest, AWindowSizePastWhatThePlatformDrawsIsIgnored) {
   plat_window_read_pixels(window(), nullptr, 0, &w, &h);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 920);
+}
+
+// Straight alpha over what is under it: under + (over - under) * alpha / 256, per channel.
+TEST_F(PlatformCoreTest, ATranslucentPictureIsBlendedOverWhatIsUnderIt) {
+  const uint8_t glass[] = {255, 0, 0, 128, 0, 0, 255, 64, 90, 90, 90, 0};  // red, blue, clear
+  ASSERT_TRUE(WritePng(BundleFile("Glass.png").c_str(), 3, 1, glass));
+  ViewAdd(ImageAdd(kGreen.name), 0, 0);  // (0, 200, 0) under the first two
+  ViewAdd(ImageAdd("Glass.png"), 0, 0);
+  RunTicks(1);
+  PlatColor red = PixelAt(0, 0), blue = PixelAt(1, 0), clear = PixelAt(2, 0);
+  EXPECT_EQ((std::vector<int>{red.r, red.g, red.b}), (std::vector<int>{127, 100, 0}));
+  EXPECT_EQ((std::vector<int>{blue.r, blue.g, blue.b}), (std::vector<int>{0, 150, 63}));
+  EXPECT_EQ((std::vector<int>{clear.r, clear.g, clear.b}), (std::vector<int>{0, 200, 0}));
 }
 
 TEST_F(PlatformCoreTest, NothingIsDrawnOutsideTheFrameNotEvenOnTheBars) {
