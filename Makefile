@@ -5,7 +5,7 @@
 # make demo  records a short session headless: Docs/Demo/demo.gif, sheet.png and demo.wav
 # make web   builds the soundboard for the browser into build/web/site, a folder any static
 #            web server can serve; make serve serves it on http://127.0.0.1:8000/
-# make fuzz, make soak, make web-test: those parts of the tests on their own
+# make tsan, make fuzz, make soak, make web-test: those parts of the tests on their own
 
 BUILD ?= build
 JOBS ?= 2
@@ -13,7 +13,7 @@ FUZZ_SECONDS ?= 60
 # Debian's emscripten finds its JavaScript parser (node-acorn) here.
 EMSCRIPTEN_NODE_PATH ?= /usr/share/nodejs
 
-.PHONY: run release test fuzz soak web serve web-test demo bench deps clean
+.PHONY: run release test tsan fuzz soak web serve web-test demo bench deps clean
 
 deps:
 	@Tools/install-deps.sh
@@ -27,11 +27,23 @@ run: release
 	  echo "No display here to open the soundboard on: make demo records a session without one."; \
 	else $(BUILD)/release/bin/Soundboard; fi
 
+# Strict: warnings are errors, and every program is linked whole (-flto) so that two different
+# types of one name are found (-Wodr).
 test: deps
-	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DWITH_BENCHMARKS=OFF
+	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DSTRICT=ON -DWITH_BENCHMARKS=OFF
 	cmake --build $(BUILD)/test -j$(JOBS)
 	ctest --test-dir $(BUILD)/test --output-on-failure -j$(JOBS)
-	@$(MAKE) --no-print-directory web-test fuzz soak
+	@$(MAKE) --no-print-directory tsan web-test fuzz soak
+
+# ThreadSanitizer on what two threads share: the mixer's tests, the audio device's, and the
+# whole program pressed while SDL's audio thread (its dummy driver) pulls the mixer.
+TSAN = TSAN_OPTIONS=halt_on_error=1 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+tsan: deps
+	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=thread -DSTRICT=ON
+	cmake --build $(BUILD)/tsan -j$(JOBS) --target EngineTests SDLBackendTests LatencyBench Assets
+	$(TSAN) $(BUILD)/tsan/bin/EngineTests --gtest_filter='Mixer*:Sound*' --gtest_brief=1
+	$(TSAN) $(BUILD)/tsan/bin/SDLBackendTests --gtest_filter='AudioDevice*' --gtest_brief=1
+	$(TSAN) $(BUILD)/tsan/bin/LatencyBench touch 30 > /dev/null
 
 fuzz: deps
 	cmake -S Tests/Fuzz -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=clang++

@@ -1,8 +1,10 @@
 // The backend contract: the little a platform backend must do, and what the core offers it.
 // The shared core keeps every rule (views and drawing, the one touch stream, timers and the
-// loop, pictures, players); a backend only talks to its system. A backend is one file under
+// loop, pictures, players); a backend only talks to its system. A backend is a file under
 // Backends/ that defines every backend_ function below and calls the core_ functions when its
-// system reports something. Backends/Null.cpp is the template: copy it to port the engine.
+// system reports something, with whatever its system needs beside it (the browser's has its
+// page's script and its audio thread's). Backends/Null.cpp is the template: copy it to port the
+// engine.
 //
 // Naming: backend_<thing>_<verb> is done by the backend; core_<verb> is offered by the core.
 // Units: "window units" are those the system reports input in; "pixels" are those drawn.

@@ -1,8 +1,8 @@
 // The platform services the engine stands on, as one list. The engine and its host call only
 // these. They are provided by a shared core (the other files of this folder), which keeps every
 // rule, over one backend that talks to the system: Backends/SDL.cpp for a desktop window (or
-// headless under SDL's own offscreen and dummy drivers), Backends/Null.cpp for no system at all.
-// Backend.h is the contract between the two.
+// headless under SDL's own offscreen and dummy drivers), Backends/Null.cpp for no system at all,
+// Backends/Web.cpp for a browser's page. Backend.h is the contract between the two.
 //
 // Naming: functions are plat_<thing>_<verb> in snake_case; types are Plat<Thing>.
 // Objects are opaque, made by the platform and owned by it until plat_shutdown.
@@ -95,7 +95,8 @@ float plat_window_scale(const PlatWindow* window);  // window pixels per point
 // The picture at a file name relative to the bundle directory, or nullptr when the file is
 // missing, not a PNG, too large, or lies outside the bundle. When the window shows a point with two pixels or more,
 // "name@2x.png" is taken instead of "name.png" if it exists: twice the pixels, the same size
-// in points. Pictures are decoded once and kept until plat_shutdown.
+// in points. Each call decodes the file afresh (the image table asks once for each name), and
+// the picture is kept until plat_shutdown.
 PlatPicture* plat_picture_named(const char* name);
 PlatSize plat_picture_size(const PlatPicture* picture);  // in points; 0 x 0 for nullptr
 

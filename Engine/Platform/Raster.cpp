@@ -36,7 +36,7 @@ static bool spans(const RasterFrame& f, const PlatIRect& clip, const PlatRect& d
 }
 
 // Straight alpha over the frame, which is opaque and stays so: d + (s - d) * a / 256, as SDL's
-// own blitter does, so that pictures look as they did through SDL's renderer.
+// own blitter does.
 static void blend(uint8_t* d, const uint8_t* s) {
   int a = s[3];
   if (a == 255) {

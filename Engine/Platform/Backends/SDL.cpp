@@ -24,9 +24,8 @@
 // State
 
 static constexpr int kMaxBufferFrames = 1024;  // a longer device buffer is too late for a press
-// Through PulseAudio, SDL's stream holds one buffer and no more, so a short one runs dry: at
-// 256 frames 110 to 190 underruns a minute on a loaded 2-core machine, 20 to 30 at 512, 7 to 9
-// at 1024 (and still 2 at 2048, where PulseAudio's own paplay is no better).
+// Through PulseAudio, SDL's stream holds one buffer and no more, so a short one runs dry on a
+// loaded machine (the README's benchmark table gives the underruns at each size).
 static constexpr int kPulseBufferFrames = 1024;
 
 static constexpr int64_t kHeadlessMaxWaitNs = 250000000;  // so that a quit signal is seen
