@@ -16,7 +16,7 @@
 struct PlatPicture {
   PlatPixels pixels;
   PlatTexture* texture = nullptr;  // made on first draw, once a window exists
-  float scale = 1;                 // pixels per point: 2 for a name@2x picture
+  float scale = 0;                 // pixels per point: 2 for a name@2x picture; 0 until decoded
 };
 
 struct PlatView {

@@ -1,6 +1,7 @@
-// Pictures by bundle-relative name: the sharp "@2x" twin on windows that give a point two
-// pixels or more, sizes in points, and the backend's texture made on first draw. Decoding is
-// the backend's; every picture is kept until the platform stops.
+// Pictures by bundle-relative name: the sharp "@3x" or "@2x" twin on windows that give a point
+// three or two pixels or more, sizes in points, and the backend's texture made on first draw.
+// Decoding is the backend's; every picture is kept until the platform stops.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,13 +10,15 @@
 
 static std::vector<std::unique_ptr<PlatPicture>> g_pictures;
 
-// "name.png" to "name@2x.png": the twin sits beside the picture, before its extension.
-static std::string sharp_twin(const std::string& path) {
+static constexpr int kSharpestTwin = 3;  // pixels per point of the sharpest twin there is
+
+// "name.png" to "name@2x.png" for 2: the twin sits beside the picture, before its extension.
+static std::string sharp_twin(const std::string& path, int scale) {
   size_t dot = path.rfind('.'), slash = path.rfind('/');
   std::string twin = path;
   twin.insert(dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot
                                                                                       : twin.size(),
-              "@2x");
+              "@" + std::to_string(scale) + "x");
   return twin;
 }
 
@@ -33,13 +36,15 @@ void pictures_stop(void) {
 PlatPicture* plat_picture_named(const char* name) {
   if (!loop_started() || !name || !*name) return nullptr;
   auto picture = std::make_unique<PlatPicture>();
-  // As on a phone with a sharp screen: twice the pixels, the same size in points.
-  std::string twin = views_window_scale() >= 2 ? paths_in_bundle(sharp_twin(name).c_str()) : "";
-  std::string path = paths_in_bundle(name);
-  if (!twin.empty() && backend_decode_picture(twin.c_str(), &picture->pixels))
-    picture->scale = 2;
-  else if (path.empty() || !backend_decode_picture(path.c_str(), &picture->pixels))
-    return nullptr;
+  // As on a phone with a sharp screen: the twin of as many pixels a point as the window shows
+  // (or the nearest below it that is there), the same size in points.
+  int want = std::clamp(static_cast<int>(views_window_scale()), 1, kSharpestTwin);
+  for (int scale = want; scale >= 1 && picture->scale == 0; scale--) {
+    std::string path = paths_in_bundle(scale > 1 ? sharp_twin(name, scale).c_str() : name);
+    if (!path.empty() && backend_decode_picture(path.c_str(), &picture->pixels))
+      picture->scale = static_cast<float>(scale);
+  }
+  if (picture->scale == 0) return nullptr;
   g_pictures.push_back(std::move(picture));
   return g_pictures.back().get();
 }

@@ -93,10 +93,11 @@ float plat_window_scale(const PlatWindow* window);  // window pixels per point
 // Pictures
 
 // The picture at a file name relative to the bundle directory, or nullptr when the file is
-// missing, not a PNG, too large, or lies outside the bundle. When the window shows a point with two pixels or more,
-// "name@2x.png" is taken instead of "name.png" if it exists: twice the pixels, the same size
-// in points. Each call decodes the file afresh (the image table asks once for each name), and
-// the picture is kept until plat_shutdown.
+// missing, not a PNG, too large, or lies outside the bundle. When the window shows a point with
+// three pixels or more, "name@3x.png" is taken instead of "name.png" if it exists, and with two,
+// "name@2x.png": three or two times the pixels, the same size in points. Each call decodes the
+// file afresh (the image table asks once for each name), and the picture is kept until
+// plat_shutdown.
 PlatPicture* plat_picture_named(const char* name);
 PlatSize plat_picture_size(const PlatPicture* picture);  // in points; 0 x 0 for nullptr
 

@@ -70,14 +70,17 @@ static double Brightness(const Image& s) {
   return weight > 0 ? sum / weight : 0;
 }
 
-TEST_F(AssetsTest, EveryPictureHasASharpTwinOfTwiceThePixelsAndPressedPicturesAreDarker) {
+TEST_F(AssetsTest, EveryPictureHasSharpTwinsOfTwiceAndThriceThePixelsAndPressedPicturesAreDarker) {
   for (int i = 1; i < SysImageLen; i++) {
     std::string name = Win.names[i];
-    std::string twin = name.substr(0, name.size() - 4) + "@2x.png";
-    Image one = LoadPicture(name), two = LoadPicture(twin);
-    ASSERT_TRUE(one.width && two.width) << name;
-    EXPECT_EQ(two.width, 2 * one.width) << twin;
-    EXPECT_EQ(two.height, 2 * one.height) << twin;
+    Image one = LoadPicture(name);
+    ASSERT_TRUE(one.width) << name;
+    for (int scale : {2, 3}) {
+      std::string twin = name.substr(0, name.size() - 4) + "@" + std::to_string(scale) + "x.png";
+      Image sharp = LoadPicture(twin);
+      EXPECT_EQ(sharp.width, scale * one.width) << twin;
+      EXPECT_EQ(sharp.height, scale * one.height) << twin;
+    }
   }
   for (int b = 1; b < ButtonLen; b++) {
     Image normal = LoadPicture(Win.names[Button[b].image1]);

@@ -48,6 +48,17 @@ TEST_F(SharpTwinTest, AtScaleTwoTheSharpTwinIsDrawnAtTheSizeInPointsOfThePlainPi
   EXPECT_EQ(PixelAt(kGreen.w, 5).g, 0);
 }
 
+TEST_F(SharpTwinTest, AtScaleThreeTheSharpestTwinThereIsIsDrawn) {
+  gAppMain = [] {
+    ViewAdd(ImageAdd(kGreen.name), 0, 0);   // a @2x twin only
+    ViewAdd(ImageAdd(kBlue.name), 0, 100);  // a @3x twin only
+  };
+  Start(960, 1380);
+  EXPECT_EQ(ImageGetWidth(2), kBlue.w);
+  EXPECT_EQ(PixelAt(kGreen.w - 1, kGreen.h - 1).g, kGreenSharp.g);
+  EXPECT_EQ(PixelAt(kBlue.w - 1, 100 + kBlue.h - 1).b, kBlueSharper.b);
+}
+
 TEST_F(PlatformCoreTest, ATouchGoesToTheTopmostWindowSubviewWithAHandlerInItsOwnPoints) {
   Received engine_view, lower, upper;
   AddWindowView({0, 0, 200, 200}, Receive, &lower);

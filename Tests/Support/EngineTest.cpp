@@ -18,6 +18,7 @@ const FixturePicture kBlue = {"Blue.png", 25, 15, 0, 0, 230};
 const FixturePicture kButtonUp = {"Btn1.png", 30, 20, 200, 200, 0};
 const FixturePicture kButtonDown = {"Btn2.png", 34, 24, 0, 200, 200};
 const FixturePicture kGreenSharp = {"Green@2x.png", 80, 60, 0, 120, 0};
+const FixturePicture kBlueSharper = {"Blue@3x.png", 75, 45, 0, 0, 120};
 
 static const FixturePicture kFixturePictures[] = {
     kReservedFixture,
@@ -28,6 +29,7 @@ static const FixturePicture kFixturePictures[] = {
     kButtonUp,
     kButtonDown,
     kGreenSharp,
+    kBlueSharper,
 };
 
 uint64_t EngineTest::now_ns = 0;

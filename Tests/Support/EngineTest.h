@@ -27,6 +27,7 @@ extern const FixturePicture kBlue;             // "Blue.png", 25 x 15
 extern const FixturePicture kButtonUp;         // "Btn1.png", 30 x 20: button "Btn", normal
 extern const FixturePicture kButtonDown;       // "Btn2.png", 34 x 24: button "Btn", pressed
 extern const FixturePicture kGreenSharp;       // "Green@2x.png", 80 x 60, a darker green
+extern const FixturePicture kBlueSharper;      // "Blue@3x.png", 75 x 45, a darker blue
 constexpr int kCheckerSide = 8;  // "Checker.png": 8 x 8 of colours and alphas all different
 
 // Clips in the fixture bundle, all at 48 kHz unless named otherwise.

@@ -209,11 +209,11 @@ std::vector<Picture> IconPictures(const std::string& font_dir) {
 }
 
 bool WritePicture(const Picture& picture, const std::string& bundle) {
-  for (int scale = 1; scale <= (picture.retina ? 2 : 1); scale++) {
+  for (int scale = 1; scale <= (picture.retina ? 3 : 1); scale++) {
     Canvas canvas(picture.width, picture.height, scale);
     picture.draw(canvas);
     std::string file = picture.file;
-    if (scale == 2) file.insert(file.rfind('.'), "@2x");
+    if (scale > 1) file.insert(file.rfind('.'), "@" + std::to_string(scale) + "x");
     if (!canvas.SavePng(bundle + "/" + file)) return false;
   }
   return true;

@@ -11,7 +11,7 @@
 struct Picture {
   std::string file;    // relative to the bundle, as the program names it
   int width, height;   // in points
-  bool retina;         // also made at twice the pixels, as name@2x.png
+  bool retina;         // also made at twice and three times the pixels, as name@2x.png, @3x
   std::function<void(Canvas&)> draw;
 };
 
@@ -23,5 +23,5 @@ std::vector<Picture> SoundboardPictures(const std::string& font_dir);
 constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 192, 256, 512};
 std::vector<Picture> IconPictures(const std::string& font_dir);
 
-// Writes the picture, and its @2x twin when it has one, into the bundle.
+// Writes the picture, and its @2x and @3x twins when it has them, into the bundle.
 bool WritePicture(const Picture& picture, const std::string& bundle);
