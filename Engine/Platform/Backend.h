@@ -74,6 +74,9 @@ void backend_output_size(int* width, int* height);    // pixels: where drawing i
 PlatTexture* backend_texture_create(const PlatPixels* pixels);  // the pixels outlive it
 void backend_texture_destroy(PlatTexture* texture);
 void backend_draw(const PlatDrawList* list);                 // into the frame being made
+// Into the frame being made: the pixels of `area` outside `frame` show the frame's own edges
+// continued into the bars around it, blurred along the edge over `blur` pixels either way.
+void backend_draw_edges(const PlatIRect* frame, const PlatIRect* area, int blur);
 // Shows the frame, at least the rectangles given: kMaxPresentRects of them at most.
 void backend_present(const PlatIRect* rects, int count);
 bool backend_read_pixels(uint8_t* rgba, int width, int height);  // the frame drawn so far

@@ -35,6 +35,7 @@ struct PlatWindow {
   std::vector<PlatView*> subviews;
   bool visible = false;
   uint64_t presents = 0;
+  PlatBars bars = kPlatBarsScene;
 };
 
 // Where the frame lies in a surface of some size: points to surface units and back.

@@ -89,6 +89,11 @@ bool plat_window_is_visible(const PlatWindow* window);
 void plat_window_set_size(PlatWindow* window, int width, int height);
 float plat_window_scale(const PlatWindow* window);  // window pixels per point
 
+// What the window shows around the frame where its shape leaves room (a tall phone, a wide
+// window): the scene's own edges continued, as if the screen were all the scene's, or black.
+enum PlatBars { kPlatBarsScene, kPlatBarsBlack };
+void plat_window_set_bars(PlatWindow* window, PlatBars bars);  // the scene's, to begin with
+
 // ---------------------------------------------------------------------------------------------
 // Pictures
 

@@ -24,3 +24,8 @@ struct RasterFrame {
 bool raster_resize(RasterFrame* frame, int width, int height);
 void raster_draw(RasterFrame* frame, const PlatDrawList& list);
 bool raster_read(const RasterFrame& frame, uint8_t* rgba, int width, int height);
+
+// The pixels of `area` outside `frame` made the frame's edges continued: each the nearest edge
+// pixel, averaged along the edge over `blur` pixels either way, darkening away from the frame.
+void raster_continue_edges(RasterFrame* frame_buffer, const PlatIRect& frame, const PlatIRect& area,
+                           int blur);

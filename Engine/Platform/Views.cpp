@@ -20,6 +20,7 @@
 static constexpr const char* kWindowTitle = "Soundboard";  // unless the program has a name
 static constexpr const char* kWindowIcon = "Icon.png";  // in the bundle, when it has one
 static constexpr PlatColor kBars = {0, 0, 0, 255};  // around the frame, where it does not fill
+static constexpr float kBarBlurPoints = 24;  // how far the scene's edge is smoothed along it
 
 namespace {
 struct ViewsState {
@@ -188,6 +189,29 @@ static void note_drawn(const PlatIRect& r) {
   if (g.drawn_count <= kMaxDamage) g.drawn[g.drawn_count++] = r;
 }
 
+// The bars that show the frame's edge where `clip`, just drawn, meets it: each bar beside the
+// part of the edge that changed, widened by the blur along the edge, and to the window's
+// corner where the blur reaches the frame's corner.
+static void continue_edges(const PlatIRect& output, const PlatIRect& frame, const PlatIRect& clip,
+                           int blur) {
+  int right = frame.x + frame.w, bottom = frame.y + frame.h;
+  int from_x = clip.x - blur <= frame.x ? 0 : clip.x - blur;
+  int to_x = clip.x + clip.w + blur >= right ? output.w : clip.x + clip.w + blur;
+  int from_y = clip.y - blur, to_y = clip.y + clip.h + blur;
+  PlatIRect bars[4];
+  int n = 0;
+  if (clip.y <= frame.y) bars[n++] = {from_x, 0, to_x - from_x, frame.y};
+  if (clip.y + clip.h >= bottom) bars[n++] = {from_x, bottom, to_x - from_x, output.h - bottom};
+  if (clip.x <= frame.x) bars[n++] = {0, from_y, frame.x, to_y - from_y};
+  if (clip.x + clip.w >= right) bars[n++] = {right, from_y, output.w - right, to_y - from_y};
+  for (int i = 0; i < n; i++) {
+    PlatIRect bar = intersect(output, bars[i]);
+    if (bar.w <= 0 || bar.h <= 0) continue;
+    backend_draw_edges(&frame, &bar, blur);
+    note_drawn(bar);
+  }
+}
+
 // Draws again, into the backend's frame, every part of the window that changed.
 static void draw_damage(const PlatWindow* window) {
   int w = 0, h = 0;
@@ -199,6 +223,8 @@ static void draw_damage(const PlatWindow* window) {
   PlatIRect frame = intersect(output, to_pixels(box, {0, 0, kFrameWidth, kFrameHeight}));
   // Whole-number scales keep every picture pixel square and sharp; others are smoothed.
   bool smooth = std::floor(box.scale) != box.scale;
+  bool scene = window->bars == kPlatBarsScene;
+  int blur = static_cast<int>(kBarBlurPoints * box.scale + 0.5f);
   auto draw = [&](const PlatIRect& clip, const PlatRect& area) {
     g.rects.clear();
     for (const PlatView* view : window->subviews) collect(box, view, 0, 0, area);
@@ -210,6 +236,7 @@ static void draw_damage(const PlatWindow* window) {
     PlatDrawList whole{output, false, &bars, 1};
     backend_draw(&whole);
     draw(frame, {0, 0, kFrameWidth, kFrameHeight});
+    if (scene) backend_draw_edges(&frame, &output, blur);
     g.drawn_count = 0;
     note_drawn(output);
   } else {
@@ -222,6 +249,7 @@ static void draw_damage(const PlatWindow* window) {
                     clip.w / box.scale, clip.h / box.scale};
       draw(clip, area);
       note_drawn(clip);
+      if (scene) continue_edges(output, frame, clip, blur);
     }
   }
   if (g.drawn_count > kMaxDamage) {  // too many to show apart: show the whole window
@@ -301,6 +329,12 @@ void plat_window_set_size(PlatWindow* window, int width, int height) {
 
 // Pixels per point as drawn: on a high-density screen the window's units are not its pixels.
 float views_window_scale(void) { return g.window ? output_letterbox().scale : 1; }
+
+void plat_window_set_bars(PlatWindow* window, PlatBars bars) {
+  if (!window || window->bars == bars) return;
+  window->bars = bars;
+  damage_all();
+}
 
 float plat_window_scale(const PlatWindow* window) { return window ? views_window_scale() : 1; }
 

@@ -53,6 +53,26 @@ TEST_F(AssetsTest, ButtonsLieInsideTheFrameClearOfEachOtherTheTitleAndTheDisclai
   }
 }
 
+// A button placed against the frame's edge (Die) keeps its drawing clear of it, inside its own
+// picture: a rounded corner or a notch must not cut into it.
+TEST_F(AssetsTest, NoButtonIsDrawnWithinFourPointsOfTheFramesEdge) {
+  constexpr int kMargin = 4;
+  for (int b = 1; b < ButtonLen; b++) {
+    for (int image : {Button[b].image1, Button[b].image2}) {
+      Image p = LoadPng(std::string(plat_bundle_path()) + "/" + Win.names[image]);
+      PlatRect at = Frame(Button[b].view);
+      for (int y = 0; y < p.height; y++)
+        for (int x = 0; x < p.width; x++) {
+          if (p.at(x, y)[3] == 0) continue;
+          float fx = at.x + x, fy = at.y + y;
+          ASSERT_TRUE(fx >= kMargin && fy >= kMargin && fx < kFrameWidth - kMargin &&
+                      fy < kFrameHeight - kMargin)
+              << Win.names[image] << " drawn at (" << fx << ", " << fy << ")";
+        }
+    }
+  }
+}
+
 static Image LoadPicture(const std::string& name) {
   return LoadPng(std::string(plat_bundle_path()) + "/" + name);
 }

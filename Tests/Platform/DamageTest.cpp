@@ -136,5 +136,32 @@ TEST_F(DamageTest, AfterAnyRunOfChangesTheWindowIsWhatAWholeRedrawGivesAtEverySc
   ExpectSameAsWholeRedraw(this, window(), kFrameWidth * 2, kFrameHeight * 2, 2, green_, blue_);
   // Smoothed, at one and a half pixels a point.
   ExpectSameAsWholeRedraw(this, window(), kFrameWidth * 3 / 2, kFrameHeight * 3 / 2, 3, green_, blue_);
-  ExpectSameAsWholeRedraw(this, window(), 997, 613, 4, green_, blue_);  // letterboxed, 1.33
+  // Letterboxed, the bars showing the frame's edges: beside it at 1.33, above and below at 1.25.
+  ExpectSameAsWholeRedraw(this, window(), 997, 613, 4, green_, blue_);
+  ExpectSameAsWholeRedraw(this, window(), 400, 1000, 5, green_, blue_);
+}
+// The bars continue the frame's edges, blurred along them: a view moving along each edge must
+// leave them as a whole redraw would draw them, step by step.
+TEST_F(DamageTest, AViewMovingAlongTheEdgesLeavesTheBarsAsAWholeRedrawWouldDrawThem) {
+  auto read = [this] {
+    int w = 0, h = 0;
+    plat_window_read_pixels(window(), nullptr, 0, &w, &h);
+    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
+    plat_window_read_pixels(window(), rgba.data(), rgba.size(), &w, &h);
+    return rgba;
+  };
+  int v = ViewAdd(green_, 0, 0);
+  const int w = kGreen.w, h = kGreen.h;
+  struct { int x, y; } along[] = {{100, 0}, {150, 0}, {kFrameWidth - w, 200}, {kFrameWidth - w, 260},
+                                  {140, kFrameHeight - h}, {90, kFrameHeight - h}, {0, 300}, {0, 0}};
+  for (auto size : {std::pair{400, 1000}, std::pair{1000, 600}}) {
+    plat_window_set_size(window(), size.first, size.second);
+    for (auto at : along) {
+      ViewSetxy(v, at.x, at.y);
+      plat_loop_step(false);
+      std::vector<uint8_t> stepped = read();
+      core_redraw();
+      EXPECT_TRUE(read() == stepped) << size.first << " x " << size.second << ", at " << at.x << ", " << at.y;
+    }
+  }
 }

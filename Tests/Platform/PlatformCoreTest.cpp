@@ -101,9 +101,19 @@ TEST_F(PlatformCoreTest, ATranslucentPictureIsBlendedOverWhatIsUnderIt) {
   EXPECT_EQ((std::vector<int>{clear.r, clear.g, clear.b}), (std::vector<int>{0, 200, 0}));
 }
 
-TEST_F(PlatformCoreTest, NothingIsDrawnOutsideTheFrameNotEvenOnTheBars) {
+// The bars show the frame's edge continued, darker away from it; a view past the edge is not
+// drawn there itself: with black bars, nothing is.
+TEST_F(PlatformCoreTest, TheBarsContinueTheScenesEdgesOrAreBlackAndNoViewDrawsOnThem) {
   ViewAdd(ImageAdd(kGreen.name), 300, 10);  // reaches 20 points past the right edge
   plat_window_set_size(window(), 1000, 920);  // bars of 180 pixels either side
+  RunTicks(1);
+  EXPECT_EQ(PixelAt(319, 15).g, kGreen.g);
+  PlatColor near = PixelAt(321, 15), far = PixelAt(335, 15);  // the bar, 1 and 15 points out
+  EXPECT_GT(near.g, kGreen.g / 2);  // mostly green, blurred with black along the edge
+  EXPECT_LT(far.g, near.g);         // and darker further out
+  EXPECT_EQ(near.r + near.b, 0);
+  plat_window_set_bars(window(), kPlatBarsBlack);
+  RunTicks(1);
   EXPECT_EQ(PixelAt(319, 15).g, kGreen.g);
   EXPECT_EQ(PixelAt(321, 15).g, 0);
   EXPECT_EQ(PixelAt(335, 15).g, 0);

@@ -24,11 +24,12 @@ struct ButtonStyle {
   const char* name;   // the program's button name: pictures name1.png and name2.png
   const char* label;
   unsigned colour;
+  float right_margin = 0;  // left clear inside the picture, where its place meets the frame's edge
 };
 }  // namespace
 
 static const ButtonStyle kButtons[] = {
-    {"Theme", "Theme", 0x3b7dd8}, {"Die", "Die", 0x8e44ad},       {"Kart", "Kart", 0xf08a24},
+    {"Theme", "Theme", 0x3b7dd8}, {"Die", "Die", 0x8e44ad, 6},    {"Kart", "Kart", 0xf08a24},
     {"Shroom", "Shroom", 0xd64541}, {"Coin", "Coin", 0xd4a017},   {"Warning", "Warning", 0xe0561b},
     {"Clear", "Clear", 0x169e83}, {"1Up", "1-Up", 0x2fa84f},      {"Jump", "Jump", 0xd8437f},
 };
@@ -139,7 +140,7 @@ static void DrawDisclaimer(Canvas& c, const std::string& fonts) {
 static void DrawButton(Canvas& c, const std::string& fonts, const ButtonStyle& style, bool pressed) {
   Rgba base = Hex(style.colour);
   Rgba edge = Shade(base, -0.6f);
-  float w = kButtonW - 2, h = kButtonH - 6, r = 10;
+  float w = kButtonW - 2 - style.right_margin, h = kButtonH - 6, r = 10;
   float top = pressed ? kPress : 0;
   c.FillRoundRect(2, 4.5f, w, h + 1, r, Solid(Hex(0x000000, 0.35f)));  // shadow on the ground
   if (!pressed) c.FillRoundRect(1, kPress, w, h, r, Solid(Shade(base, -0.45f)));  // the lip

@@ -106,6 +106,12 @@ void backend_draw(const PlatDrawList* list) {
   raster_draw(&g.frame, *list);
 }
 
+void backend_draw_edges(const PlatIRect* frame, const PlatIRect* area, int blur) {
+  // A real backend copies the frame's edge pixels outward (a GPU backend: its edge rows and
+  // columns, stretched), blurred along the edge.
+  raster_continue_edges(&g.frame, *frame, *area, blur);
+}
+
 void backend_present(const PlatIRect*, int) {
   // A real backend puts the drawn frame on the screen, or just the rectangles given.
 }

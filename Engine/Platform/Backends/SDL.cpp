@@ -192,6 +192,10 @@ void backend_draw(const PlatDrawList* list) {
 
 // Copies the damaged rectangles to the window's surface, converting to its pixel format, and
 // pushes only those to the screen.
+void backend_draw_edges(const PlatIRect* frame, const PlatIRect* area, int blur) {
+  raster_continue_edges(&g.frame, *frame, *area, blur);
+}
+
 void backend_present(const PlatIRect* rects, int count) {
   SDL_Surface* screen = SDL_GetWindowSurface(g.window);  // made again by SDL after a resize
   if (!screen || screen->w != g.frame.width || screen->h != g.frame.height || count <= 0) return;

@@ -147,6 +147,10 @@ void backend_texture_destroy(PlatTexture* texture) { delete texture; }
 
 void backend_draw(const PlatDrawList* list) { raster_draw(&g.frame, *list); }
 
+void backend_draw_edges(const PlatIRect* frame, const PlatIRect* area, int blur) {
+  raster_continue_edges(&g.frame, *frame, *area, blur);
+}
+
 void backend_present(const PlatIRect* rects, int count) {
   PlatIRect shown[kMaxPresentRects];
   int n = 0;
