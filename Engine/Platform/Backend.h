@@ -70,6 +70,9 @@ void backend_window_show(void);
 void backend_window_set_size(int width, int height);  // window units
 void backend_window_size(int* width, int* height);    // window units: where touches are
 void backend_output_size(int* width, int* height);    // pixels: where drawing is
+// The window's edges its system may cover (a notch, rounded corners, a home indicator), in
+// window units; 0 where nothing does. The frame is kept clear of them; the bars may run under.
+void backend_safe_insets(float* left, float* top, float* right, float* bottom);
 
 PlatTexture* backend_texture_create(const PlatPixels* pixels);  // the pixels outlive it
 void backend_texture_destroy(PlatTexture* texture);

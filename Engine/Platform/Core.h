@@ -60,7 +60,6 @@ bool views_have_window(void);
 void views_set_opening_size(int width, int height);  // the next window's, in pixels; 0: chosen
 const PlatDamage& views_damage(void);  // what the next frame will draw again
 float views_window_scale(void);                       // 1 without a window
-PlatLetterbox views_letterbox(float width, float height);
 PlatPoint views_window_to_points(float x, float y);   // window units to frame points
 PlatView* views_touch_target(PlatPoint point);        // topmost window subview with a handler
 void views_present_if_dirty(void);

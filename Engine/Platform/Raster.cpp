@@ -182,26 +182,29 @@ void raster_continue_edges(RasterFrame* f, const PlatIRect& frame, const PlatIRe
   int x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
   int x1 = std::min(area.x + area.w, f->width), y1 = std::min(area.y + area.h, f->height);
   if (frame.w <= 0 || frame.h <= 0 || x0 >= x1 || y0 >= y1) return;
-  // Each edge of the frame as one line of pixels, each the mean of those within `blur` of it
-  // along the edge, so that a star or a button's corner there does not streak across the bar.
+  // Each edge of the frame as one line of pixels blurred along the edge (a box blur of half the
+  // radius, twice: a soft bell, with no band where a star or a button's corner was).
   auto edge = [f, blur](int x, int y, int dx, int dy, int n) {
-    std::vector<int> sums(static_cast<size_t>(n + 1) * 3, 0);
+    std::vector<int> line(static_cast<size_t>(n) * 3), sums(static_cast<size_t>(n + 1) * 3);
     for (int i = 0; i < n; i++) {
       const uint8_t* p = &f->rgba[(static_cast<size_t>(y + i * dy) * f->width + x + i * dx) * 4];
-      for (int c = 0; c < 3; c++) sums[(i + 1) * 3 + c] = sums[i * 3 + c] + p[c];
+      for (int c = 0; c < 3; c++) line[i * 3 + c] = p[c];
     }
-    std::vector<uint8_t> line(static_cast<size_t>(n) * 3);
-    for (int i = 0; i < n; i++) {
-      int a = std::max(0, i - blur), b = std::min(n, i + blur + 1);
-      for (int c = 0; c < 3; c++)
-        line[i * 3 + c] = static_cast<uint8_t>((sums[b * 3 + c] - sums[a * 3 + c]) / (b - a));
+    int half = std::max(1, blur / 2);
+    for (int pass = 0; pass < 2; pass++) {
+      for (int i = 0; i < n; i++)
+        for (int c = 0; c < 3; c++) sums[(i + 1) * 3 + c] = sums[i * 3 + c] + line[i * 3 + c];
+      for (int i = 0; i < n; i++) {
+        int a = std::max(0, i - half), b = std::min(n, i + half + 1);
+        for (int c = 0; c < 3; c++) line[i * 3 + c] = (sums[b * 3 + c] - sums[a * 3 + c]) / (b - a);
+      }
     }
     return line;
   };
-  std::vector<uint8_t> top = edge(frame.x, frame.y, 1, 0, frame.w);
-  std::vector<uint8_t> low = edge(frame.x, bottom - 1, 1, 0, frame.w);
-  std::vector<uint8_t> left = edge(frame.x, frame.y, 0, 1, frame.h);
-  std::vector<uint8_t> high = edge(right - 1, frame.y, 0, 1, frame.h);
+  std::vector<int> top = edge(frame.x, frame.y, 1, 0, frame.w);
+  std::vector<int> low = edge(frame.x, bottom - 1, 1, 0, frame.w);
+  std::vector<int> left = edge(frame.x, frame.y, 0, 1, frame.h);
+  std::vector<int> high = edge(right - 1, frame.y, 0, 1, frame.h);
   // Darker away from the frame, so that the scene seems to go on in the dark.
   float fade_length = std::max(frame.w, frame.h) / 3.0f;
   for (int y = y0; y < y1; y++) {
@@ -210,7 +213,7 @@ void raster_continue_edges(RasterFrame* f, const PlatIRect& frame, const PlatIRe
       if (x >= frame.x && x < right && y >= frame.y && y < bottom) continue;
       int cx = std::clamp(x, frame.x, right - 1) - frame.x;
       int cy = std::clamp(y, frame.y, bottom - 1) - frame.y;
-      const uint8_t* s = y < frame.y ? &top[cx * 3] : y >= bottom ? &low[cx * 3]
+      const int* s = y < frame.y ? &top[cx * 3] : y >= bottom ? &low[cx * 3]
                        : x < frame.x ? &left[cy * 3] : &high[cy * 3];
       int away = std::max({frame.x - x, x - right + 1, frame.y - y, y - bottom + 1});
       float k = 1 - kEdgeFade * std::min(1.0f, away / fade_length);

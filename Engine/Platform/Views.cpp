@@ -40,22 +40,37 @@ static ViewsState g;
 // ---------------------------------------------------------------------------------------------
 // Geometry
 
-PlatLetterbox views_letterbox(float width, float height) {
-  float scale = std::min(width / kFrameWidth, height / kFrameHeight);
-  if (!(scale > 0)) scale = 1;
-  return {scale, (width - kFrameWidth * scale) / 2, (height - kFrameHeight * scale) / 2};
+// Where the frame lies in a surface of that size, kept clear of its insets (left, top, right,
+// bottom, in the surface's units).
+static PlatLetterbox views_letterbox(float width, float height, const float insets[4]) {
+  float left = insets[0], top = insets[1];
+  float safe_w = width - left - insets[2], safe_h = height - top - insets[3];
+  float scale = std::min(safe_w / kFrameWidth, safe_h / kFrameHeight);
+  if (!(scale > 0)) return {1, (width - kFrameWidth) / 2, (height - kFrameHeight) / 2};
+  return {scale, left + (safe_w - kFrameWidth * scale) / 2, top + (safe_h - kFrameHeight * scale) / 2};
+}
+
+// The frame fits the part of the window no notch or rounded corner covers, centred there.
+static PlatLetterbox letterbox(int width, int height, float units_per_window_unit) {
+  float insets[4] = {0, 0, 0, 0};
+  if (g.window) backend_safe_insets(&insets[0], &insets[1], &insets[2], &insets[3]);
+  for (float& inset : insets) inset *= units_per_window_unit;
+  return views_letterbox(static_cast<float>(width), static_cast<float>(height), insets);
 }
 
 static PlatLetterbox window_letterbox() {  // in window units, where touches are
   int w = 0, h = 0;
   if (g.window) backend_window_size(&w, &h);
-  return views_letterbox(static_cast<float>(w), static_cast<float>(h));
+  return letterbox(w, h, 1);
 }
 
 static PlatLetterbox output_letterbox() {  // in the backend's pixels, where drawing is
-  int w = 0, h = 0;
-  if (g.window) backend_output_size(&w, &h);
-  return views_letterbox(static_cast<float>(w), static_cast<float>(h));
+  int w = 0, h = 0, window_w = 0, window_h = 0;
+  if (g.window) {
+    backend_output_size(&w, &h);
+    backend_window_size(&window_w, &window_h);
+  }
+  return letterbox(w, h, window_w > 0 ? static_cast<float>(w) / window_w : 1);
 }
 
 PlatPoint views_window_to_points(float x, float y) {
@@ -161,6 +176,15 @@ static PlatIRect to_pixels(const PlatLetterbox& box, const PlatRect& r) {
   return {x0, y0, x1 - x0, y1 - y0};
 }
 
+// The pixels whose centres lie inside a rectangle of frame points: those the compositor fills.
+static PlatIRect centred_pixels(const PlatLetterbox& box, const PlatRect& r) {
+  int x0 = static_cast<int>(std::ceil(box.x + r.x * box.scale - 0.5f));
+  int y0 = static_cast<int>(std::ceil(box.y + r.y * box.scale - 0.5f));
+  int x1 = static_cast<int>(std::ceil(box.x + (r.x + r.w) * box.scale - 0.5f));
+  int y1 = static_cast<int>(std::ceil(box.y + (r.y + r.h) * box.scale - 0.5f));
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
 static PlatIRect intersect(const PlatIRect& a, const PlatIRect& b) {
   int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
   int x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
@@ -191,7 +215,7 @@ static void note_drawn(const PlatIRect& r) {
 
 // The bars that show the frame's edge where `clip`, just drawn, meets it: each bar beside the
 // part of the edge that changed, widened by the blur along the edge, and to the window's
-// corner where the blur reaches the frame's corner.
+// corner where the blur reaches the frame's corner. `frame`: the pixels the frame fills whole.
 static void continue_edges(const PlatIRect& output, const PlatIRect& frame, const PlatIRect& clip,
                            int blur) {
   int right = frame.x + frame.w, bottom = frame.y + frame.h;
@@ -225,6 +249,9 @@ static void draw_damage(const PlatWindow* window) {
   bool smooth = std::floor(box.scale) != box.scale;
   bool scene = window->bars == kPlatBarsScene;
   int blur = static_cast<int>(kBarBlurPoints * box.scale + 0.5f);
+  // The bars continue the outermost pixels the frame fills whole: at a fractional scale its
+  // rectangle of pixels has a half-covered row or column at each edge, not the scene's.
+  PlatIRect filled = intersect(output, centred_pixels(box, {0, 0, kFrameWidth, kFrameHeight}));
   auto draw = [&](const PlatIRect& clip, const PlatRect& area) {
     g.rects.clear();
     for (const PlatView* view : window->subviews) collect(box, view, 0, 0, area);
@@ -236,7 +263,7 @@ static void draw_damage(const PlatWindow* window) {
     PlatDrawList whole{output, false, &bars, 1};
     backend_draw(&whole);
     draw(frame, {0, 0, kFrameWidth, kFrameHeight});
-    if (scene) backend_draw_edges(&frame, &output, blur);
+    if (scene) backend_draw_edges(&filled, &output, blur);
     g.drawn_count = 0;
     note_drawn(output);
   } else {
@@ -249,7 +276,7 @@ static void draw_damage(const PlatWindow* window) {
                     clip.w / box.scale, clip.h / box.scale};
       draw(clip, area);
       note_drawn(clip);
-      if (scene) continue_edges(output, frame, clip, blur);
+      if (scene) continue_edges(output, filled, clip, blur);
     }
   }
   if (g.drawn_count > kMaxDamage) {  // too many to show apart: show the whole window

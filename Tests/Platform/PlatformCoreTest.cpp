@@ -112,6 +112,11 @@ TEST_F(PlatformCoreTest, TheBarsContinueTheScenesEdgesOrAreBlackAndNoViewDrawsOn
   EXPECT_GT(near.g, kGreen.g / 2);  // mostly green, blurred with black along the edge
   EXPECT_LT(far.g, near.g);         // and darker further out
   EXPECT_EQ(near.r + near.b, 0);
+  // At a fractional scale too, where the frame's outermost row of pixels is only half its own.
+  ViewAdd(ImageAdd(kGreen.name), 0, 0);
+  plat_window_set_size(window(), 390, 844);  // 1.22 pixels a point, bars above and below
+  RunTicks(1);
+  EXPECT_GT(PixelAt(5, -1).g, kGreen.g / 2);
   plat_window_set_bars(window(), kPlatBarsBlack);
   RunTicks(1);
   EXPECT_EQ(PixelAt(319, 15).g, kGreen.g);

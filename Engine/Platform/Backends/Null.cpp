@@ -87,6 +87,11 @@ void backend_output_size(int* width, int* height) {
   *height = g.frame.height;
 }
 
+void backend_safe_insets(float* left, float* top, float* right, float* bottom) {
+  // A real backend asks its system which edges a notch or rounded corners cover.
+  *left = *top = *right = *bottom = 0;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Drawing
 

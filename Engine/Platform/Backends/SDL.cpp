@@ -175,6 +175,11 @@ void backend_window_size(int* width, int* height) {
 // The window's surface has one pixel per window unit: no high-density surface is asked for.
 void backend_output_size(int* width, int* height) { backend_window_size(width, height); }
 
+// A desktop window has no notch and no rounded corners over its contents.
+void backend_safe_insets(float* left, float* top, float* right, float* bottom) {
+  *left = *top = *right = *bottom = 0;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Drawing
 

@@ -23,6 +23,7 @@ extern "C" {
 // Web.js
 void web_page_open(const char* title);
 void web_page_size(int* css_width, int* css_height, int* pixel_width, int* pixel_height);
+void web_page_insets(float* left, float* top, float* right, float* bottom);
 void web_page_put(const uint8_t* rgba, int stride, int rows, const PlatIRect* rects, int count);
 void web_page_run(void);
 int web_audio_open(int rate, int frames, int* granted_rate, int* granted_frames);
@@ -131,6 +132,11 @@ void backend_window_set_size(int, int) {}  // a page's size is the browser's
 void backend_window_size(int* width, int* height) {
   *width = g.css_width;
   *height = g.css_height;
+}
+
+// The page's safe area (viewport-fit=cover): a notch, rounded corners, the home indicator.
+void backend_safe_insets(float* left, float* top, float* right, float* bottom) {
+  web_page_insets(left, top, right, bottom);
 }
 
 void backend_output_size(int* width, int* height) {

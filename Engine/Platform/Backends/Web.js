@@ -20,6 +20,8 @@ mergeInto(LibraryManager.library, {
     painter: null,   // the worker that paints it otherwise
     width: 0,        // the canvas's pixels
     height: 0,
+    safeArea: null,  // an element whose padding is the safe area's insets
+    insets: [0, 0, 0, 0],  // left, top, right, bottom, in CSS pixels
     frame: null,     // an ImageData over the program's frame, for painting on the page
     reads: [],       // what each read the painter answers is waiting for
     timer: null,     // the loop's next step
@@ -133,8 +135,13 @@ mergeInto(LibraryManager.library, {
       WebPage.step();
     },
 
-    // The canvas's pixels: its size on the page at the screen's density.
+    // The canvas's pixels: its size on the page at the screen's density; and the safe area's
+    // insets, which the page's CSS knows as env(safe-area-inset-*).
     fit: function () {
+      var safe = getComputedStyle(WebPage.safeArea);
+      WebPage.insets = ['paddingLeft', 'paddingTop', 'paddingRight', 'paddingBottom'].map(function (side) {
+        return parseFloat(safe[side]) || 0;
+      });
       var canvas = WebPage.canvas;
       var ratio = window.devicePixelRatio || 1;
       var width = Math.round(canvas.clientWidth * ratio);
@@ -233,6 +240,11 @@ mergeInto(LibraryManager.library, {
       WebPage.step();
     });
     window.addEventListener('blur', WebPage.cancel);
+    var safe = document.createElement('div');
+    safe.style.cssText = 'position: fixed; visibility: hidden; pointer-events: none; padding: ' +
+      'env(safe-area-inset-top) env(safe-area-inset-right) env(safe-area-inset-bottom) env(safe-area-inset-left)';
+    document.body.appendChild(safe);
+    WebPage.safeArea = safe;
     WebPage.takeCanvas(canvas);
     WebPage.fit();
     Module.page.read = WebPage.read;
@@ -245,6 +257,14 @@ mergeInto(LibraryManager.library, {
     HEAP32[css_height >> 2] = canvas.clientHeight;
     HEAP32[pixel_width >> 2] = WebPage.width;  // fitted to the screen once the page is open
     HEAP32[pixel_height >> 2] = WebPage.height;
+  },
+
+  web_page_insets__deps: ['$WebPage'],
+  web_page_insets: function (left, top, right, bottom) {
+    HEAPF32[left >> 2] = WebPage.insets[0];
+    HEAPF32[top >> 2] = WebPage.insets[1];
+    HEAPF32[right >> 2] = WebPage.insets[2];
+    HEAPF32[bottom >> 2] = WebPage.insets[3];
   },
 
   // Paints the damaged rectangles of the program's frame (RGBA, `stride` pixels a row): copies
