@@ -130,6 +130,8 @@ awk '
     row("", "", "web_script_busy_glitches", "our page, script processor")
     row("browser: event to listener p50, ms", "web_event_wait_p50_ms", "web_bare_event_wait_p50_ms", "bare AudioBufferSourceNode page")
     row("browser: base / output latency, ms", "web_base_latency_ms", "web_output_latency_ms", "output latency")
+    row("browser: first frame, first visit, ms", "web_first_frame_ms", "", "")
+    row("browser: first frame, cached, ms", "web_first_frame_cached_ms", "", "")
     row("touch to screen p99, ms", "touch_to_screen_p99_ms", "", "")
     row("tick lateness p99, ms", "tick_late_p99_ms", "", "")
     row("drift after 300 ticks, ms", "drift_ms", "naive_drift_ms", "a SDL_Delay(33) loop")

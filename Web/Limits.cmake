@@ -3,4 +3,5 @@
 #
 # cmake -DJSON=FILE -DOUT=FILE -P Limits.cmake
 file(READ ${JSON} limits)
+string(STRIP "${limits}" limits)
 file(WRITE ${OUT} "// Made by the build from Engine/Limits.h: change the numbers there.\nvar kEngineLimits = ${limits};\n")

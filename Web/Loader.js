@@ -1,14 +1,15 @@
-// Runs before main (linked with --pre-js): fetches every file the bundle lists in bundle.json,
-// writes it into the program's file system under /bundle, and has the browser decode each
-// picture and clip now, so that the engine's tables get them synchronously. A file that is
-// missing or does not decode is left out with a warning: its table then fails as it does on
-// a desktop, and the rest still starts.
+// Runs as the page loads the program (linked with --pre-js), beside the program's own
+// compiling: fetches the bundle, every picture and clip in one pack (bundle.pack), and has the
+// browser decode each as it comes. The program starts once the pictures are in, so that its first frame
+// is drawn; the clips go on arriving, and a player made before its clip waits for it
+// (Module.bundle.pending). A file that is missing or does not decode is left out with a
+// warning: its table then fails as on a desktop, or its button stays silent, and the rest works.
 //
 // Some of the desktop's bounds (Engine/Limits.h): a picture is a PNG of at most
 // kMaxPictureSide pixels a side, each file at most its kind's size; the browser's own decoders
 // take care of the rest.
 
-Module.bundle = {pictures: {}, clips: {}};
+Module.bundle = {pictures: {}, clips: {}, pending: {}};
 Module.page = Module.page || {};  // what the page offers its tests (Web.js)
 
 (function () {
@@ -112,70 +113,164 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     });
   }
 
-  // A file's bytes, refused as soon as it is known to be larger than `limit`: from its length
-  // before anything is read, else as it streams in. Nothing of a refused file is kept.
-  function fetchBounded(name, limit) {
-    var tooLarge = new Error('larger than ' + limit / (1024 * 1024) + ' MiB');
-    return fetch(name).then(function (response) {
+  // Reads the bundle's pack as it streams in (Web/pack.mjs has its format): list(files) once
+  // the list is in, then file(name, bytes) for each file as soon as its bytes are, or
+  // refused(name, why) for one left out. No byte of a file past its kind's bound is kept,
+  // whatever the pack says of it.
+  function readPack(list, file, refused) {
+    var files = null, at = 0;  // the list, and the file being read
+    var head = new Uint8Array(0), parts = [], got = 0;
+    function bound(name) { return /\.png$/i.test(name) ? kMaxPictureFileBytes : kMaxClipFileBytes; }
+    function tooLarge(name) { return 'larger than ' + bound(name) / (1024 * 1024) + ' MiB'; }
+    // Ends the files that need no more bytes: those refused, and those whose bytes are all in.
+    function settle() {
+      while (files && at < files.length) {
+        var f = files[at];
+        if (f.refused) refused(f.name, f.refused);
+        else if (got < f.bytes) return;
+        else if (f.bytes > bound(f.name)) refused(f.name, tooLarge(f.name));
+        else {
+          var bytes = new Uint8Array(f.bytes), offset = 0;
+          parts.forEach(function (part) { bytes.set(part, offset); offset += part.length; });
+          file(f.name, bytes);
+        }
+        at++;
+        parts = [];
+        got = 0;
+      }
+    }
+    function feed(chunk) {
+      if (!files) {  // the two lines of the head
+        var all = new Uint8Array(head.length + chunk.length);
+        all.set(head);
+        all.set(chunk, head.length);
+        var first = all.indexOf(10), second = first < 0 ? -1 : all.indexOf(10, first + 1);
+        if (second < 0) {
+          head = all;
+          return;
+        }
+        var text = String.fromCharCode.apply(null, all.subarray(0, first));
+        if (text !== 'soundboard-bundle 1') throw new Error('not a bundle pack');
+        files = JSON.parse(new TextDecoder().decode(all.subarray(first + 1, second))).files;
+        list(files);
+        chunk = all.subarray(second + 1);
+      }
+      for (var i = 0; i < chunk.length;) {
+        settle();
+        if (at >= files.length) throw new Error('the pack is longer than its list');
+        var f = files[at], take = Math.min(f.bytes - got, chunk.length - i);
+        if (f.bytes <= bound(f.name)) parts.push(chunk.slice(i, i + take));
+        got += take;
+        i += take;
+      }
+      settle();
+    }
+    return fetch('bundle.pack').then(function (response) {
       if (!response.ok) throw new Error('HTTP ' + response.status);
-      if (Number(response.headers.get('Content-Length')) > limit) {
-        if (response.body) response.body.cancel();
-        throw tooLarge;
-      }
-      if (!response.body || !response.body.getReader) {
-        return response.arrayBuffer().then(function (buffer) {
-          if (buffer.byteLength > limit) throw tooLarge;
-          return new Uint8Array(buffer);
-        });
-      }
-      var reader = response.body.getReader(), parts = [], total = 0;
+      var reader = response.body.getReader();
       return reader.read().then(function next(step) {
         if (step.done) {
-          var bytes = new Uint8Array(total), at = 0;
-          parts.forEach(function (part) { bytes.set(part, at); at += part.length; });
-          return bytes;
+          if (!files || at < files.length) throw new Error('the pack ends early');
+          return;
         }
-        total += step.value.length;
-        if (total > limit) {
-          reader.cancel();
-          throw tooLarge;
-        }
-        parts.push(step.value);
+        feed(step.value);
         return reader.read().then(next);
       });
     });
   }
 
-  // The engine finds a file by its name in the file system; its contents, decoded by the
-  // browser, are in Module.bundle, so the file there is left empty.
-  function load(name, audio) {
-    var picture = /\.png$/i.test(name), clip = /\.wav$/i.test(name) && audio;
-    return fetchBounded(name, picture ? kMaxPictureFileBytes : kMaxClipFileBytes).then(function (bytes) {
-      if (picture) return decodePicture(name, bytes);
-      if (clip) return decodeClip(name, bytes, audio);
-    }).then(function () {
-      FS.mkdirTree((kBundle + name).replace(/\/[^/]*$/, ''));
-      FS.writeFile(kBundle + name, new Uint8Array(0));
-    }).catch(function (error) {
-      console.warn('Soundboard: ' + name + ' left out: ' + error.message);
-    });
+  // A failure to load a file is a warning and no more: its table fails as on a desktop.
+  function leftOut(name) {
+    return function (error) { console.warn('Soundboard: ' + name + ' left out: ' + error.message); };
   }
 
+  // The twin this screen will take, as the platform picks it: the whole pixels a point the
+  // frame will show here, in the page's safe area (Web.js), from 1 (the plain picture) to 3.
+  // Near a whole number, both that side and the other, lest the two reckonings round apart.
+  var twinScales = (function () {
+    var probe = document.createElement('div');
+    probe.style.cssText = 'position: fixed; visibility: hidden; padding: env(safe-area-inset-top) ' +
+      'env(safe-area-inset-right) env(safe-area-inset-bottom) env(safe-area-inset-left)';
+    document.documentElement.appendChild(probe);
+    var inset = getComputedStyle(probe);
+    var across = innerWidth - parseFloat(inset.paddingLeft) - parseFloat(inset.paddingRight);
+    var down = innerHeight - parseFloat(inset.paddingTop) - parseFloat(inset.paddingBottom);
+    probe.remove();
+    var scale = (window.devicePixelRatio || 1) *
+      Math.min(across / kEngineLimits.frameWidth, down / kEngineLimits.frameHeight);
+    var low = Math.min(3, Math.max(1, Math.floor(scale - 0.01)));
+    var high = Math.min(3, Math.max(1, Math.floor(scale + 0.01)));
+    return {low: low, high: high};
+  })();
+  function wantedTwin(scale) { return scale >= twinScales.low && scale <= twinScales.high; }
+
+  // Started now, not when the program is ready to run. The sound is made once the list is in
+  // (it can hold the page's thread a while), while the rest streams in. Each sharp twin this
+  // screen takes is decoded as it comes; a plain picture only where none of its twins was
+  // (the program asks for the plain one, and takes its sharpest twin instead); each clip once
+  // the first frame can be drawn.
+  var sound = null, clips = [], twins = [], plain = {};
+  var picturesRead, readingPictures = new Promise(function (done) { picturesRead = done; });
+  var clipCame = function (name) {
+    delete Module.bundle.pending[kBundle + name];
+    if (Module.clipReady) Module.clipReady();  // once the program runs
+  };
+  function decoded(name) {
+    return function () { return name; };
+  }
+  readPack(function (files) {
+    sound = Module.openSound();
+    files.forEach(function (f) {
+      if (/\.wav$/i.test(f.name) && sound) {
+        clips.push(f.name);
+        Module.bundle.pending[kBundle + f.name] = true;
+      }
+    });
+  }, function (name, bytes) {
+    var twin = /^(.*)@([0-9])x\.png$/i.exec(name);
+    if (twin) {
+      if (wantedTwin(Number(twin[2]))) twins.push(decodePicture(name, bytes).then(decoded(name), leftOut(name)));
+    } else if (/\.png$/i.test(name)) {
+      plain[name] = bytes;
+    } else {
+      picturesRead();  // the pictures come first
+      if (!sound) return;
+      pictures.then(function () {  // the first frame waits for no clip
+        return decodeClip(name, bytes, sound.audio);
+      }).catch(leftOut(name)).then(function () { clipCame(name); });
+    }
+  }, function (name, why) {
+    leftOut(name)(new Error(why));
+    if (/\.wav$/i.test(name)) clipCame(name);
+  }).catch(function (error) {
+    console.warn('Soundboard: no bundle: ' + error.message);
+    clips.forEach(clipCame);
+  }).then(picturesRead);
+  var pictures = readingPictures.then(function () {
+    return Promise.all(twins);
+  }).then(function (sharp) {
+    var covered = {};
+    sharp.forEach(function (name) { if (name) covered[name.replace(/@[0-9]x\.png$/i, '.png')] = true; });
+    return Promise.all(Object.keys(plain).map(function (name) {
+      if (covered[name] && twinScales.low > 1) return name;  // its file is there; the twin is taken
+      return decodePicture(name, plain[name]).then(decoded(name), leftOut(name));
+    })).then(function (names) { return names.concat(sharp); });
+  });
+
+  // The engine finds a file by its name in the file system; its contents, decoded by the
+  // browser, are in Module.bundle, so the file there is left empty. Each clip has its file
+  // from the start: the player made for it waits while it is pending.
   Module.preRun = [].concat(Module.preRun || [], function () {
     addRunDependency('bundle');
-    FS.mkdirTree(kBundle);
-    FS.mkdirTree('/documents');
-    var sound = Module.openSound();
-    var audio = sound && sound.audio;
-    var files = fetch('bundle.json').then(function (response) {
-      return response.json();
-    }).then(function (list) {
-      return Promise.all(list.files.map(function (name) { return load(name, audio); }));
-    }).catch(function (error) {
-      console.warn('Soundboard: no bundle: ' + error.message);
-    });
-    Promise.all([files, sound && sound.mixer]).then(function (done) {
-      if (sound) Module.sound = {audio: audio, mixer: done[1]};
+    var mixer = pictures.then(function () { return sound && sound.mixer; });
+    Promise.all([pictures, mixer]).then(function (ready) {
+      FS.mkdirTree('/documents');
+      ready[0].concat(clips).forEach(function (name) {
+        if (!name) return;
+        FS.mkdirTree((kBundle + name).replace(/\/[^/]*$/, ''));
+        FS.writeFile(kBundle + name, new Uint8Array(0));
+      });
+      if (sound) Module.sound = {audio: sound.audio, mixer: ready[1]};
       removeRunDependency('bundle');
     });
   });

@@ -1,9 +1,10 @@
 # Lays out the site beside the linked program (cmake -P, after each link): the page, its
-# manifest and icons, the audio worklet's script, the bundle's pictures and clips with their
-# list (bundle.json, read by Loader.js), and the service worker with every file to cache and a
-# version that changes whenever any file does.
+# manifest and icons, the audio worklet's script, the bundle's pictures and clips in one pack
+# (bundle.pack, made by pack.mjs, read by Loader.js), and the service worker with every file to
+# cache and a version that changes whenever any file does.
 #
-# cmake -DSITE=DIR -DSOURCE=DIR -DENGINE=DIR -DBUNDLE=DIR -DICONS=DIR -P Site.cmake
+# cmake -DSITE=DIR -DSOURCE=DIR -DENGINE=DIR -DBUNDLE=DIR -DICONS=DIR -DLIMITS=FILE -DNODE=EXE
+#       -P Site.cmake
 foreach(file index.html manifest.webmanifest)
   file(COPY ${SOURCE}/${file} DESTINATION ${SITE})
 endforeach()
@@ -12,15 +13,16 @@ foreach(side 192 512)
   configure_file(${ICONS}/${side}x${side}/apps/soundboard.png ${SITE}/icon-${side}.png COPYONLY)
 endforeach()
 
-file(GLOB_RECURSE bundle RELATIVE ${BUNDLE} ${BUNDLE}/*.png ${BUNDLE}/*.wav)
-list(SORT bundle)
-set(names "")
-foreach(file ${bundle})
-  configure_file(${BUNDLE}/${file} ${SITE}/${file} COPYONLY)
-  list(APPEND names "\"${file}\"")
+# The pack replaces the bundle's own files and their list, which an older build laid out here.
+file(GLOB_RECURSE stale RELATIVE ${SITE} ${SITE}/*.png ${SITE}/*.wav ${SITE}/bundle.json)
+list(FILTER stale EXCLUDE REGEX "^(icon-|screenshot-)")
+foreach(file ${stale})
+  file(REMOVE ${SITE}/${file})
 endforeach()
-list(JOIN names ",\n  " names)
-file(WRITE ${SITE}/bundle.json "{\"files\": [\n  ${names}\n]}\n")
+execute_process(COMMAND ${NODE} ${SOURCE}/pack.mjs ${BUNDLE} ${SITE} ${LIMITS} RESULT_VARIABLE packed)
+if(NOT packed EQUAL 0)
+  message(FATAL_ERROR "cannot pack the bundle into ${SITE}/bundle.pack")
+endif()
 
 file(GLOB_RECURSE site RELATIVE ${SITE} ${SITE}/*)
 list(REMOVE_ITEM site sw.js)

@@ -2,11 +2,16 @@
 // when its player is made; stop, rewind and play are cues to the mixer. The device, when there
 // is one, pulls the mixer on its own thread; without one, plat_audio_render does. A device that
 // runs its own copy of the mixer (a browser's audio thread) takes the cues through its port.
+//
+// A clip its backend is still bringing (a browser's, while the page starts) makes a player that
+// waits for it: what it is asked meanwhile is kept and done when the clip comes, so that a
+// press on its button sounds as soon as the clip can.
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Engine/Platform/Core.h"
@@ -20,6 +25,11 @@ static constexpr int kWantedBufferFrames = 256;   // about 5 ms: a press is hear
 struct PlatPlayer {
   PlatSamples clip;
   int voice = -1;
+  std::string waiting_for;  // the clip's file while its backend is still bringing it
+  // What it was asked while waiting: to play, from a position.
+  bool play = false;
+  bool positioned = false;
+  uint32_t position = 0;
 };
 
 namespace {
@@ -84,31 +94,67 @@ void audio_stop(void) {
 // ---------------------------------------------------------------------------------------------
 // Public
 
+// The player's clip to the mixer: its voice, or -1.
+static int give_voice(PlatPlayer* player) {
+  const std::vector<int16_t>& samples = player->clip.stereo;
+  uint32_t frames = static_cast<uint32_t>(samples.size() / kMixerChannels);
+  return player->voice = g_port->add_voice(samples.data(), frames);
+}
+
 PlatPlayer* plat_player_create(const char* path) {
   if (!loop_started()) return nullptr;
   std::string file = paths_in_bundle(path);
+  if (file.empty()) return nullptr;
   auto player = std::make_unique<PlatPlayer>();
-  if (file.empty() || !backend_decode_clip(file.c_str(), g.info.rate, &player->clip)) return nullptr;
-  const std::vector<int16_t>& samples = player->clip.stereo;
-  uint32_t frames = static_cast<uint32_t>(samples.size() / kMixerChannels);
-  player->voice = g_port->add_voice(samples.data(), frames);
-  if (player->voice < 0) return nullptr;
+  if (backend_decode_clip(file.c_str(), g.info.rate, &player->clip)) {
+    if (give_voice(player.get()) < 0) return nullptr;
+  } else if (backend_clip_pending(file.c_str())) {
+    player->waiting_for = file;
+  } else {
+    return nullptr;
+  }
   g.players.push_back(std::move(player));
   return g.players.back().get();
 }
 
+void core_clips_arrived(void) {
+  for (auto& p : g.players) {
+    PlatPlayer* player = p.get();
+    if (player->waiting_for.empty() || backend_clip_pending(player->waiting_for.c_str())) continue;
+    std::string file = std::move(player->waiting_for);
+    player->waiting_for.clear();
+    if (!backend_decode_clip(file.c_str(), g.info.rate, &player->clip) || give_voice(player) < 0) {
+      player->clip = PlatSamples{};  // it stays silent, as a player whose file would not load
+      continue;
+    }
+    if (player->positioned) g_port->set_position(player->voice, player->position);
+    if (player->play) g_port->play(player->voice);
+  }
+}
+
+static bool waiting(const PlatPlayer* player) { return !player->waiting_for.empty(); }
+
 void plat_player_stop(PlatPlayer* player) {
-  if (player) g_port->stop(player->voice);
+  if (!player) return;
+  if (waiting(player)) player->play = false;
+  else g_port->stop(player->voice);
 }
 
 void plat_player_set_current_time(PlatPlayer* player, double seconds) {
   if (!player) return;
   double frame = std::clamp(seconds * g.info.rate, 0.0, static_cast<double>(UINT32_MAX));
-  g_port->set_position(player->voice, static_cast<uint32_t>(frame));
+  if (waiting(player)) {
+    player->positioned = true;
+    player->position = static_cast<uint32_t>(frame);
+  } else {
+    g_port->set_position(player->voice, static_cast<uint32_t>(frame));
+  }
 }
 
 void plat_player_play(PlatPlayer* player) {
-  if (player) g_port->play(player->voice);
+  if (!player) return;
+  if (waiting(player)) player->play = true;
+  else g_port->play(player->voice);
 }
 
 PlatAudioInfo plat_audio_info(void) { return g.info; }

@@ -104,6 +104,9 @@ std::string backend_documents_dir(void);   // the user's documents folder
 
 bool backend_decode_picture(const char* path, PlatPixels* out);         // a PNG file
 bool backend_decode_clip(const char* path, int rate, PlatSamples* out);  // a WAV file
+// Whether a clip that did not decode is still coming (a browser still fetching or decoding it);
+// once one has come, or failed, the backend says so with core_clips_arrived.
+bool backend_clip_pending(const char* path);
 
 // ---------------------------------------------------------------------------------------------
 // Offered by the core
@@ -114,6 +117,7 @@ enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected 
 // first to begin holds the stream until the same source, device and pointer ends it.
 void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                 float x, float y);
+void core_clips_arrived(void);  // a pending clip has come, or will not: its player takes it now
 // The window was hidden, minimised or lost the focus: a touch held ends where it last was.
 void core_touch_cancel(void);
 void core_quit(void);    // the window was closed or the program asked to end

@@ -6,9 +6,12 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { serve } from '../../Web/serve.mjs';
+import { readPack, writePack } from '../../Web/pack.mjs';
 
 export const SITE = path.resolve(process.env.WEB_SITE ?? 'build/web/site');
 const EAR = new URL('ear.js', import.meta.url).pathname;
+// The engine's limits, as the browser build has them beside the site (limits.js).
+const limits = () => JSON.parse(/=\s*(\{[\s\S]*\})\s*;/.exec(fs.readFileSync(path.join(SITE, '..', 'limits.js'), 'utf8'))[1]);
 
 // Where the buttons are, in points: the top left corner of each.
 export const BUTTONS = {
@@ -37,13 +40,26 @@ export async function site(root = SITE) {
 }
 
 // A copy of the site with some of its files removed (null) or replaced by other bytes.
+// A bundle's picture or clip is changed in the site's pack; any other file, in the site. A
+// change may also name a file whose bytes to take, {path}, for one too large to hold.
 export function siteWith(changes) {
   const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-site-'));
   fs.cpSync(SITE, copy, { recursive: true });
+  const pack = path.join(copy, 'bundle.pack');
+  const bundle = readPack(pack);
   for (const [name, bytes] of Object.entries(changes)) {
-    if (bytes === null) fs.rmSync(path.join(copy, name));
-    else fs.writeFileSync(path.join(copy, name), bytes);
+    const value = bytes?.path ?? bytes;
+    if (name in bundle || /\.(png|wav)$/i.test(name)) {
+      if (value === null) delete bundle[name];
+      else bundle[name] = value;
+    } else if (value === null) {
+      fs.rmSync(path.join(copy, name));
+    } else {
+      fs.writeFileSync(path.join(copy, name), value);
+    }
   }
+  for (const name of Object.keys(bundle)) if (bundle[name] === null) delete bundle[name];
+  writePack(pack, bundle, limits());
   return copy;
 }
 
@@ -133,6 +149,7 @@ const matching = `async (name, x, y) => {
   const ratio = window.devicePixelRatio >= 2 ? 2 : 1;
   const twin = ratio === 2 && Module.bundle.pictures['/bundle/' + name + '@2x.png'];
   const picture = twin || Module.bundle.pictures['/bundle/' + name + '.png'];
+  if (!picture) throw new Error(name + ' was not decoded');
   const grow = twin ? 1 : ratio;
   const seen = await Module.page.read(x * ratio, y * ratio, picture.width * grow, picture.height * grow);
   let opaque = 0, matched = 0;

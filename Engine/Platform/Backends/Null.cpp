@@ -184,3 +184,8 @@ bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
   // A real backend may use its system's decoder; it converts to stereo 16-bit at rate.
   return decode_wav_file(path, rate, out);
 }
+
+bool backend_clip_pending(const char*) {
+  // A real backend whose files come later (over a network) says which are on their way.
+  return false;
+}

@@ -34,6 +34,7 @@ bool web_picture_size(const char* path, int* width, int* height);
 void web_picture_pixels(const char* path, uint8_t* rgba);
 int web_clip_frames(const char* path, int rate, int* channels, uint32_t* mask);  // -1: none at rate
 void web_clip_channels(const char* path, float* planar);
+bool web_clip_pending(const char* path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -64,6 +65,9 @@ EMSCRIPTEN_KEEPALIVE void web_touch(int phase, int finger, int pointer, float x,
   core_touch(static_cast<PlatTouchPhase>(phase), finger ? kPlatSourceFinger : kPlatSourceMouse,
              0, pointer, x, y);
 }
+
+// A clip that was still on its way when its player was made has come, or will not.
+EMSCRIPTEN_KEEPALIVE void web_clips_arrived(void) { core_clips_arrived(); }
 
 // The page was hidden or lost the focus: a release may never come.
 EMSCRIPTEN_KEEPALIVE void web_touch_cancel(void) { core_touch_cancel(); }
@@ -240,6 +244,8 @@ bool backend_decode_picture(const char* path, PlatPixels* out) {
   web_picture_pixels(path, out->rgba.data());
   return true;
 }
+
+bool backend_clip_pending(const char* path) { return web_clip_pending(path); }
 
 // The browser's floats, every channel, mixed down and to 16 bits as a desktop's decoder does.
 bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {

@@ -12,6 +12,8 @@
 //   audio   the AudioContext now in use
 //   mixing  where the mixer runs: 'audio thread' (the worklet) or 'page' (a script processor)
 //   read(x, y, width, height)  a promise of the canvas's pixels there, as RGBA
+//   firstFrame  when the first frame was painted, in ms from the page's start (and the window
+//               is sent a 'soundboard-shown' event)
 
 mergeInto(LibraryManager.library, {
   $WebPage: {
@@ -272,6 +274,10 @@ mergeInto(LibraryManager.library, {
   // the frame's memory onto the page's canvas.
   web_page_put__deps: ['$WebPage'],
   web_page_put: function (rgba, stride, rows, rects, count) {
+    if (!Module.page.firstFrame) {
+      Module.page.firstFrame = performance.now();
+      dispatchEvent(new Event('soundboard-shown'));
+    }
     if (WebPage.painter) {
       var list = [], buffers = [];
       for (var i = 0; i < count; i++) {
@@ -300,6 +306,7 @@ mergeInto(LibraryManager.library, {
 
   web_page_run__deps: ['$WebPage'],
   web_page_run: function () {
+    Module.clipReady = _web_clips_arrived;  // for Loader.js, once a pending clip has come
     WebPage.step();
   },
 
@@ -355,6 +362,10 @@ mergeInto(LibraryManager.library, {
     HEAP32[channels >> 2] = clip.channels.length;
     HEAP32[mask >> 2] = clip.mask;
     return clip.channels[0].length;
+  },
+
+  web_clip_pending: function (path) {
+    return !!Module.bundle.pending[UTF8ToString(path)];
   },
 
   // Every channel as the browser decoded it, one after another.
