@@ -59,8 +59,11 @@ web: release
 	  -DNATIVE_BUILD=$(abspath $(BUILD))/release
 	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) cmake --build $(BUILD)/web -j$(JOBS)
 
+# HOST=0.0.0.0 serves on the machine's network addresses too, for a phone on the same network;
+# CERT=file KEY=file make it HTTPS.
+HOST ?= 127.0.0.1
 serve: web
-	node Web/serve.mjs $(BUILD)/web/site 8000
+	CERT=$(CERT) KEY=$(KEY) node Web/serve.mjs $(BUILD)/web/site 8000 $(HOST)
 
 Tests/Web/node_modules: Tests/Web/package-lock.json
 	npm ci --prefix Tests/Web --no-audit --no-fund

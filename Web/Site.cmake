@@ -3,19 +3,19 @@
 # (bundle.pack, made by pack.mjs, read by Loader.js), and the service worker with every file to
 # cache and a version that changes whenever any file does.
 #
-# cmake -DSITE=DIR -DSOURCE=DIR -DENGINE=DIR -DBUNDLE=DIR -DICONS=DIR -DLIMITS=FILE -DNODE=EXE
+# cmake -DSITE=DIR -DSOURCE=DIR -DENGINE=DIR -DBUNDLE=DIR -DART=DIR -DLIMITS=FILE -DNODE=EXE
 #       -P Site.cmake
 foreach(file index.html manifest.webmanifest)
   file(COPY ${SOURCE}/${file} DESTINATION ${SITE})
 endforeach()
 file(COPY ${ENGINE}/WebMixer.js DESTINATION ${SITE})  # the audio thread's side of the backend
-foreach(side 192 512)
-  configure_file(${ICONS}/${side}x${side}/apps/soundboard.png ${SITE}/icon-${side}.png COPYONLY)
+foreach(art icon-192.png icon-512.png icon-maskable-512.png apple-touch-icon.png screenshot-narrow.png)
+  configure_file(${ART}/${art} ${SITE}/${art} COPYONLY)
 endforeach()
 
 # The pack replaces the bundle's own files and their list, which an older build laid out here.
 file(GLOB_RECURSE stale RELATIVE ${SITE} ${SITE}/*.png ${SITE}/*.wav ${SITE}/bundle.json)
-list(FILTER stale EXCLUDE REGEX "^(icon-|screenshot-)")
+list(FILTER stale EXCLUDE REGEX "^(icon-|apple-touch-icon|screenshot-)")
 foreach(file ${stale})
   file(REMOVE ${SITE}/${file})
 endforeach()

@@ -261,16 +261,25 @@ static void Key(SDL_Keycode key, Uint16 mod) {
   SDL_PushEvent(&e);
 }
 
+// Fullscreen, the scene's edges go on into the bars the screen's shape leaves.
 TEST_F(SDLWindowTest, F11TogglesFullscreenCtrlQEndsAndNeitherReachesTheTouchTable) {
   static int touches = 0;
   touches = 0;
-  gAppMain = [] { TouchAdd(-1000, -1000, 3000, 3000, [](TouchData, int, int, int) { return ++touches; }, 0); };
+  gAppMain = [] {
+    ViewSetSize(ViewAdd(ImageAdd(kGreen.name), 0, 0), kFrameWidth, kFrameHeight);
+    TouchAdd(-1000, -1000, 3000, 3000, [](TouchData, int, int, int) { return ++touches; }, 0);
+  };
   Start();
   SDL_Window* window = TheWindow();
   ASSERT_NE(window, nullptr);
   Key(SDLK_F11, KMOD_NONE);
   EXPECT_TRUE(plat_loop_step(false));
   EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(window, &w, &h);
+  ASSERT_NE(w * kFrameHeight, h * kFrameWidth) << "a screen of the frame's own shape leaves no bars";
+  PlatColor outside = w * kFrameHeight > h * kFrameWidth ? PixelAt(-2, 200) : PixelAt(100, -2);
+  EXPECT_GT(outside.g, kGreen.g / 2) << "the bar, at " << w << " x " << h;
   Key(SDLK_F11, KMOD_NONE);
   Key(SDLK_q, KMOD_NONE);  // a q alone is nothing
   EXPECT_TRUE(plat_loop_step(false));

@@ -21,12 +21,22 @@ export const BUTTONS = {
 // Chromium as installed by Debian, quiet: no network of its own, no first-run pages. Without
 // `gesture`, audio may start before any touch, as on a desktop; with it, only a user's gesture
 // starts it, as on a phone.
+const chromiumOptions = (gesture) => ({
+  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
+  args: ['--disable-gpu', '--disable-background-networking', '--disable-component-update',
+         '--disable-quic', '--disable-sync', '--no-first-run',
+         `--autoplay-policy=${gesture ? 'document-user-activation-required' : 'no-user-gesture-required'}`],
+});
+
 export function launch({ gesture = false } = {}) {
-  const policy = gesture ? 'document-user-activation-required' : 'no-user-gesture-required';
-  return chromium.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    args: ['--disable-gpu', '--disable-background-networking', '--disable-component-update',
-           '--disable-quic', '--disable-sync', '--no-first-run', `--autoplay-policy=${policy}`],
+  return chromium.launch(chromiumOptions(gesture));
+}
+
+// Chromium with a profile of its own in `dir`, at a phone's size: what installing an app needs.
+export function launchProfile(dir) {
+  return chromium.launchPersistentContext(dir, {
+    ...chromiumOptions(false), viewport: { width: 390, height: 844 }, deviceScaleFactor: 3,
+    isMobile: true, hasTouch: true,
   });
 }
 

@@ -10,8 +10,8 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {
-  BUTTONS, SITE, launch, site, siteWith, openPage, closePage, started, look, until, up, press,
-  shows, waitShown, record, waitHeard, waitClip, waitPieceOf, recorded, firstSound,
+  BUTTONS, SITE, launch, launchProfile, site, siteWith, openPage, closePage, started, look, until,
+  down, up, press, shows, waitShown, record, waitHeard, waitClip, waitPieceOf, recorded, firstSound,
 } from './page.mjs';
 import { readPack } from '../../Web/pack.mjs';
 
@@ -352,4 +352,50 @@ test('a context whose clock stands still after a resume is replaced, and the but
   await up(page);
   await assertHeard(page, 'Coin.wav', 4096, 'Coin in the new context');
   await closePage(page);
+});
+
+test('on a tall phone with a notch the screen is all the soundboard\'s, the frame inside its safe area', async () => {
+  const [width, height, notch] = [390, 844, 120];  // three pixels a point
+  const page = await openPage(browser, server.url, { width, height, scale: 3, before: (page) =>
+    page.devtools.send('Emulation.setSafeAreaInsetsOverride', { insets: { top: notch, bottom: 0, left: 0, right: 0 } }) });
+  await until(page, () => true, null, 'a frame');
+  // No row of the screen is black: above and below the frame, its edges go on.
+  const black = await look(page, async ([w, h]) => {
+    const rgba = await Module.page.read(0, 0, w, h);
+    let rows = 0;
+    for (let y = 0; y < h; y++) {
+      let lit = false;
+      for (let x = 0; x < w && !lit; x++) lit = rgba[(y * w + x) * 4] + rgba[(y * w + x) * 4 + 1] + rgba[(y * w + x) * 4 + 2] > 0;
+      rows += !lit;
+    }
+    return rows;
+  }, [width * 3, height * 3]);
+  assert.equal(black, 0, 'rows all black');
+  // Coin is where the frame fitted below the notch puts it: 60 points lower than with no notch,
+  // more than its height.
+  const scale = Math.min(width / 320, (height - notch) / 460);
+  const top = notch + (height - notch - 460 * scale) / 2;
+  await record(page);
+  await down(page, (BUTTONS.Coin[0] + 20) * scale, top + (BUTTONS.Coin[1] + 10) * scale);
+  await up(page);
+  await assertHeard(page, 'Coin.wav', 2048, 'Coin, pressed where it is');
+  await closePage(page);
+});
+
+test('the web app is installable, its manifest read with no error', async () => {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-profile-'));
+  const context = await launchProfile(profile);  // installing needs a profile: not a private window
+  try {
+    const page = await context.newPage();
+    const devtools = await context.newCDPSession(page);
+    await page.goto(server.url);
+    await page.waitForFunction(() => navigator.serviceWorker.controller !== null, null, { timeout: 20000 });
+    const { errors, data } = await devtools.send('Page.getAppManifest', {});
+    assert.deepEqual(errors, []);
+    assert.equal(JSON.parse(data).display, 'standalone');
+    assert.deepEqual((await devtools.send('Page.getInstallabilityErrors', {})).installabilityErrors, []);
+  } finally {
+    await context.close();
+    fs.rmSync(profile, { recursive: true, force: true });
+  }
 });

@@ -1,7 +1,8 @@
 // The asset generator: draws every picture and synthesises every clip the soundboard uses,
 // into the bundle folder. Run by the build; the same output on every run.
 //
-// usage: AssetGen BUNDLE_DIR FONT_DIR [ICON_DIR]   (ICON_DIR: the hicolor icons, for install)
+// usage: AssetGen BUNDLE_DIR FONT_DIR [ICON_DIR [WEB_DIR]]
+//   ICON_DIR: the hicolor icons, for install; WEB_DIR: the web app's icons
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <sys/stat.h>
@@ -25,8 +26,8 @@ static bool MakeDirs(const std::string& path) {  // and every folder above it
 }
 
 int main(int argc, char** argv) {
-  if (argc != 3 && argc != 4) {
-    fprintf(stderr, "usage: AssetGen BUNDLE_DIR FONT_DIR [ICON_DIR]\n");
+  if (argc < 3 || argc > 5) {
+    fprintf(stderr, "usage: AssetGen BUNDLE_DIR FONT_DIR [ICON_DIR [WEB_DIR]]\n");
     return 2;
   }
   std::string bundle = argv[1], fonts = argv[2];
@@ -45,7 +46,16 @@ int main(int argc, char** argv) {
       failures++;
     }
   }
-  if (argc == 4) {
+  if (argc == 5) {
+    std::string web = argv[4];
+    for (const Picture& icon : WebIconPictures(fonts)) {
+      if (!MakeDirs(web) || !WritePicture(icon, web)) {
+        fprintf(stderr, "AssetGen: cannot write %s\n", icon.file.c_str());
+        failures++;
+      }
+    }
+  }
+  if (argc >= 4) {
     std::string icons = argv[3];
     for (const Picture& icon : IconPictures(fonts)) {
       std::string folder = icons + "/" + icon.file.substr(0, icon.file.rfind('/'));

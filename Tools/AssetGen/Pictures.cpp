@@ -165,16 +165,34 @@ static void DrawEmptyRed(Canvas& c) { c.FillRect(0, 0, c.width(), c.height(), So
 
 // The program's icon: a glossy arcade button with a note on it, over the night sky. Drawn at
 // any size, so that each of the desktop's icon sizes is made, not scaled.
+static constexpr unsigned kIconSkyTop = 0x35297a, kIconSkyBottom = 0x15112f;
+
+// The button and its note, on the 64-unit square with its corner at (x, y), u pixels a unit.
+static void DrawIconButton(Canvas& c, const std::string& fonts, float x, float y, float u) {
+  c.FillEllipse(x + 32 * u, y + 36 * u, 21 * u, 21 * u, Solid(Hex(0x0b0818, 0.6f)));  // its side
+  c.FillEllipse(x + 32 * u, y + 32 * u, 20 * u, 20 * u,
+                Gradient(Hex(0xffc04d), Hex(0xe0561b), y + 12 * u, y + 52 * u));
+  c.FillEllipse(x + 28 * u, y + 23 * u, 11 * u, 5.5f * u, Solid(Hex(0xffffff, 0.35f)));  // shine
+  Font note(fonts + "/DejaVuSans-Bold.ttf", 28 * u, c.scale());
+  CentredText(c, note, "\u266a", x + 32.5f * u, y + 33 * u, Solid(Hex(0xffffff)), Hex(0x7a2a0a, 0.9f),
+              std::max(0.6f, 1.2f * u));
+}
+
+// On a rounded square of the sky, with a rim: the desktop's icon and the window's.
 static void DrawIcon(Canvas& c, const std::string& fonts) {
   float u = c.width() / 64;  // designed on a 64-point square
-  c.FillRoundRect(2 * u, 2 * u, 60 * u, 60 * u, 13 * u, Gradient(Hex(0x35297a), Hex(0x15112f), 2 * u, 62 * u));
+  c.FillRoundRect(2 * u, 2 * u, 60 * u, 60 * u, 13 * u, Gradient(Hex(kIconSkyTop), Hex(kIconSkyBottom), 2 * u, 62 * u));
   c.StrokeRoundRect(2 * u, 2 * u, 60 * u, 60 * u, 13 * u, std::max(1.0f, 1.2f * u), Hex(0x6b5bd6, 0.8f));
-  c.FillEllipse(32 * u, 36 * u, 21 * u, 21 * u, Solid(Hex(0x0b0818, 0.6f)));  // the button's side
-  c.FillEllipse(32 * u, 32 * u, 20 * u, 20 * u, Gradient(Hex(0xffc04d), Hex(0xe0561b), 12 * u, 52 * u));
-  c.FillEllipse(28 * u, 23 * u, 11 * u, 5.5f * u, Solid(Hex(0xffffff, 0.35f)));  // its shine
-  Font note(fonts + "/DejaVuSans-Bold.ttf", 28 * u, c.scale());
-  CentredText(c, note, "\u266a", 32.5f * u, 33 * u, Solid(Hex(0xffffff)), Hex(0x7a2a0a, 0.9f),
-              std::max(0.6f, 1.2f * u));
+  DrawIconButton(c, fonts, 0, 0, u);
+}
+
+// The sky to every edge, the button at `size` of the width in the middle: a phone's home
+// screen cuts its own shape from it. An iPhone's (all of it kept, opaque) at 0.9; Android's
+// maskable one at 0.7, inside the circle every mask keeps (80 % of the width across).
+static void DrawIconFullBleed(Canvas& c, const std::string& fonts, float size) {
+  float w = c.width();
+  c.FillRect(0, 0, w, w, Gradient(Hex(kIconSkyTop), Hex(kIconSkyBottom), 0, w));
+  DrawIconButton(c, fonts, w * (1 - size) / 2, w * (1 - size) / 2, w * size / 64);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -197,6 +215,15 @@ std::vector<Picture> SoundboardPictures(const std::string& font_dir) {
     }
   }
   return pictures;
+}
+
+std::vector<Picture> WebIconPictures(const std::string& font_dir) {
+  return {
+      {"icon-192.png", 192, 192, false, [=](Canvas& c) { DrawIcon(c, font_dir); }},
+      {"icon-512.png", 512, 512, false, [=](Canvas& c) { DrawIcon(c, font_dir); }},
+      {"icon-maskable-512.png", 512, 512, false, [=](Canvas& c) { DrawIconFullBleed(c, font_dir, 0.7f); }},
+      {"apple-touch-icon.png", 180, 180, false, [=](Canvas& c) { DrawIconFullBleed(c, font_dir, 0.9f); }},
+  };
 }
 
 std::vector<Picture> IconPictures(const std::string& font_dir) {
