@@ -1,22 +1,29 @@
-// The browser build at a phone's size, with a finger held on a button, as a PNG: the README's
+// The browser build on a tall phone, with a finger held on a button, as a PNG: the README's
 // picture of it (Docs/Web.png).
 //
-//   node Tools/WebScreenshot.mjs SITE_DIR OUT.png     (after make web and make web-test)
-import { launch, site, openPage, down, look, BUTTONS } from '../Tests/Web/page.mjs';
+//   node Tools/WebScreenshot.mjs SITE_DIR OUT.png [WIDTH HEIGHT SCALE [TOP BOTTOM]]
+//   (after make web and make web-test; the default is 390 x 844 points at three pixels a
+//   point, its notch 47 points and its home indicator 34, as a recent iPhone)
+import { launch, site, openPage, down, look, until, BUTTONS } from '../Tests/Web/page.mjs';
 
+const [siteDir, out, ...size] = process.argv.slice(2);
+const [width, height, scale, top, bottom] = size.length ? size.map(Number) : [390, 844, 3, 47, 34];
 const browser = await launch();
-const server = await site(process.argv[2]);
+const server = await site(siteDir);
 try {
-  // A phone of 360 x 740 points at two pixels a point: the frame letterboxed, bars above and below.
-  const [width, height] = [360, 740];
-  const page = await openPage(browser, server.url, { width, height, scale: 2 });
+  const page = await openPage(browser, server.url, { width, height, scale, before: (page) =>
+    page.devtools.send('Emulation.setSafeAreaInsetsOverride',
+                       { insets: { top: top ?? 0, bottom: bottom ?? 0, left: 0, right: 0 } }) });
+  // The frame fits the safe area, centred in it, as the platform places it.
   const frame = await look(page, () => kEngineLimits);
-  const scale = Math.min(width / frame.frameWidth, height / frame.frameHeight);
+  const safe = height - (top ?? 0) - (bottom ?? 0);
+  const fit = Math.min(width / frame.frameWidth, safe / frame.frameHeight);
   const [x, y] = BUTTONS.Coin;
-  await down(page, (width - frame.frameWidth * scale) / 2 + (x + 20) * scale,
-             (height - frame.frameHeight * scale) / 2 + (y + 10) * scale);
-  await look(page, () => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
-  await page.screenshot({ path: process.argv[3] });
+  await down(page, (width - frame.frameWidth * fit) / 2 + (x + 20) * fit,
+             (top ?? 0) + (safe - frame.frameHeight * fit) / 2 + (y + 10) * fit);
+  await until(page, () => true, null, 'a frame');
+  await look(page, () => new Promise((done) => setTimeout(done, 200)));  // the painter's turn
+  await page.screenshot({ path: out });
 } finally {
   await browser.close();
   await server.close();
