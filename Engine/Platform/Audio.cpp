@@ -35,7 +35,12 @@ struct PlatPlayer {
 namespace {
 struct AudioState {
   std::vector<std::unique_ptr<PlatPlayer>> players;
-  bool device = false;
+  bool wanted = false;  // a device, not offline rendering: one that goes is replaced
+  bool device = false;  // one is open and pulls the mixer
+  // While one is wanted and none is open, the clips keep time by the clock: since
+  // silent_since_ns, silent_frames of it have passed.
+  uint64_t silent_since_ns = 0;
+  uint64_t silent_frames = 0;
   PlatAudioInfo info{false, kMixerRate, 0};
 };
 }  // namespace
@@ -70,17 +75,57 @@ static void pull_mixer(int16_t* out, int frames) {
 // ---------------------------------------------------------------------------------------------
 // Life cycle
 
-void audio_start(bool open_device) {
-  if (!open_device) return;
+// The default device, at the mixer's rate unless any_rate (before any clip was decoded at it).
+static bool open_device(bool any_rate) {
   PlatAudioInfo granted{};
   const PlatMixerPort* port = nullptr;
-  if (!backend_audio_open(kMixerRate, kWantedBufferFrames, pull_mixer, &granted, &port)) {
-    fprintf(stderr, "No audio device (%s): running without sound.\n", plat_error());
-    return;
-  }
+  if (!backend_audio_open(g.info.rate, any_rate, kWantedBufferFrames, pull_mixer, &granted,
+                          &port))
+    return false;
   g.device = true;
   g.info = granted;
   if (port) g_port = port;
+  return true;
+}
+
+static void go_silent(const char* why) {
+  fprintf(stderr, "%s (%s): running silent until one appears.\n", why, plat_error());
+  g.info.device_open = false;
+  g.info.buffer_frames = 0;
+  g.silent_since_ns = plat_clock_now_ns();
+  g.silent_frames = 0;
+}
+
+void audio_start(bool open_device_now) {
+  g.wanted = open_device_now;
+  if (g.wanted && !open_device(true)) go_silent("No audio device");
+}
+
+// A clip that was playing when its device went carries on in time, as if heard: what comes
+// back is where it would be. A press while silent is not kept to burst out later.
+void audio_keep_time(void) {
+  if (!g.wanted || g.device) return;
+  uint64_t elapsed_ns = plat_clock_now_ns() - g.silent_since_ns;
+  auto due = static_cast<uint64_t>(static_cast<double>(elapsed_ns) * g.info.rate / 1e9);
+  if (due <= g.silent_frames) return;
+  mixer_advance(&g_mixer, static_cast<uint32_t>(std::min<uint64_t>(due - g.silent_frames,
+                                                                   UINT32_MAX)));
+  g.silent_frames = due;
+}
+
+void core_audio_device_lost(void) {
+  if (!g.device) return;
+  backend_audio_close();
+  g.device = false;
+  g.silent_since_ns = plat_clock_now_ns();
+  g.silent_frames = 0;
+  if (!open_device(false)) go_silent("The audio device is gone");  // else the new default
+}
+
+void core_audio_device_added(void) {
+  if (!g.wanted || g.device) return;
+  audio_keep_time();
+  open_device(false);
 }
 
 void audio_stop(void) {
@@ -160,7 +205,7 @@ void plat_player_play(PlatPlayer* player) {
 PlatAudioInfo plat_audio_info(void) { return g.info; }
 
 void plat_audio_render(int16_t* out, int frames) {
-  if (g.device || !out || frames <= 0) return;  // the device's thread is the renderer
+  if (g.wanted || !out || frames <= 0) return;  // the device's thread, or the clock, moves it
   pull_mixer(out, frames);
 }
 

@@ -92,11 +92,14 @@ void backend_pump_events(int64_t wait_ns);
 // plat_loop_step(false) when core_wait_ns says, and at each event, and returns false.
 bool backend_run_loop(void);
 
-// Opens the audio device, asking for rate and frames per callback, and fills granted with what
-// was opened. A device that pulls calls `pull` for every buffer; one that mixes with its own
-// copy of the mixer sets *port. False (and core_set_error) when there is none.
-bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
-                        const PlatMixerPort** port);
+// Opens the default audio device, asking for rate and frames per callback, and fills granted
+// with what was opened: at the device's own rate where any_rate allows (no resampling), else
+// at `rate` exactly. A device that pulls calls `pull` for every buffer; one that mixes with its
+// own copy of the mixer sets *port. False (and core_set_error) when there is none.
+// A device that goes away (a headset unplugged) is reported with core_audio_device_lost, and a
+// new one with core_audio_device_added. A device with a port is never reported lost.
+bool backend_audio_open(int rate, bool any_rate, int frames, PlatAudioPull pull,
+                        PlatAudioInfo* granted, const PlatMixerPort** port);
 void backend_audio_close(void);  // no pull runs after it returns
 
 std::string backend_bundle_dir(void);      // where the program's resources are, by default
@@ -118,6 +121,8 @@ enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected 
 void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                 float x, float y);
 void core_clips_arrived(void);  // a pending clip has come, or will not: its player takes it now
+void core_audio_device_lost(void);   // the open device is gone: no pull from it will come
+void core_audio_device_added(void);  // an output device appeared
 // The window was hidden, minimised or lost the focus: a touch held ends where it last was.
 void core_touch_cancel(void);
 void core_quit(void);    // the window was closed or the program asked to end

@@ -73,8 +73,9 @@ void pictures_stop(void);
 void touches_stop(void);
 
 // Audio.cpp
-void audio_start(bool open_device);
+void audio_start(bool open_device_now);  // false: offline, plat_audio_render pulls the mixer
 void audio_stop(void);
+void audio_keep_time(void);  // each loop step: with no device to hear it, the clips move on
 
 // Paths.cpp
 void paths_start(const char* bundle_dir);  // nullptr: the executable's folder

@@ -126,6 +126,7 @@ bool plat_loop_step(bool may_wait) {
   if (!g.started) return false;
   backend_pump_events(may_wait && !g.quit ? core_wait_ns() : 0);
   fire_due_timers();
+  audio_keep_time();
   backend_pump_events(0);  // what came in while the tick ran is handled before any drawing
   views_present_if_dirty();
   return !g.quit;

@@ -85,6 +85,28 @@ void mixer_clear(PlatMixer* mixer) { mixer->count.store(0, std::memory_order_rel
 // ---------------------------------------------------------------------------------------------
 // Renderer
 
+// Follows the voice's cue and moves it on by up to `frames`: how many of its frames sound now,
+// from *src.
+static uint32_t step_voice(PlatMixerVoice& v, uint32_t frames, const int16_t** src) {
+  uint64_t cue = v.cue.load(std::memory_order_acquire);
+  if (cue_epoch(cue) != v.seen_epoch) {
+    v.seen_epoch = cue_epoch(cue);
+    v.position = cue_start(cue);
+    v.done = false;
+  }
+  if (!cue_playing(cue) || v.done) return 0;
+  uint32_t left = v.position < v.frames ? v.frames - v.position : 0;
+  uint32_t n = std::min(left, frames);
+  *src = v.samples + static_cast<size_t>(v.position) * kMixerChannels;
+  v.position += n;
+  if (v.position >= v.frames) {
+    v.done = true;
+    v.position = 0;
+    v.finished_epoch.store(v.seen_epoch, std::memory_order_release);
+  }
+  return n;
+}
+
 void mixer_render(PlatMixer* mixer, int16_t* out, int frames) {
   int voices = mixer->count.load(std::memory_order_acquire);
   int32_t* sum = mixer->sum;
@@ -92,27 +114,18 @@ void mixer_render(PlatMixer* mixer, int16_t* out, int frames) {
     int block = std::min(frames, kMixerBlockFrames);
     std::memset(sum, 0, sizeof(int32_t) * block * kMixerChannels);
     for (int i = 0; i < voices; i++) {
-      PlatMixerVoice& v = mixer->voices[i];
-      uint64_t cue = v.cue.load(std::memory_order_acquire);
-      if (cue_epoch(cue) != v.seen_epoch) {
-        v.seen_epoch = cue_epoch(cue);
-        v.position = cue_start(cue);
-        v.done = false;
-      }
-      if (!cue_playing(cue) || v.done) continue;
-      uint32_t left = v.position < v.frames ? v.frames - v.position : 0;
-      uint32_t n = std::min<uint32_t>(left, block);
-      const int16_t* src = v.samples + static_cast<size_t>(v.position) * kMixerChannels;
+      const int16_t* src = nullptr;
+      uint32_t n = step_voice(mixer->voices[i], block, &src);
       for (uint32_t k = 0; k < n * kMixerChannels; k++) sum[k] += src[k];
-      v.position += n;
-      if (v.position >= v.frames) {
-        v.done = true;
-        v.position = 0;
-        v.finished_epoch.store(v.seen_epoch, std::memory_order_release);
-      }
     }
     for (int k = 0; k < block * kMixerChannels; k++) out[k] = saturate(sum[k]);
     out += block * kMixerChannels;
     frames -= block;
   }
+}
+
+void mixer_advance(PlatMixer* mixer, uint32_t frames) {
+  int voices = mixer->count.load(std::memory_order_acquire);
+  const int16_t* unheard = nullptr;
+  for (int i = 0; i < voices; i++) step_voice(mixer->voices[i], frames, &unheard);
 }

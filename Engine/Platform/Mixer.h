@@ -47,6 +47,9 @@ void mixer_play(PlatMixer* mixer, int voice);  // from the position; from the st
 
 // Renderer: writes `frames` stereo frames of the mix into out.
 void mixer_render(PlatMixer* mixer, int16_t* out, int frames);
+// Renderer: moves every clip on by `frames` as a render would, mixing nothing (time kept while
+// no device is there to hear it).
+void mixer_advance(PlatMixer* mixer, uint32_t frames);
 
 // Forgets every voice; only while nothing renders.
 void mixer_clear(PlatMixer* mixer);

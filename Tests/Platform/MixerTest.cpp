@@ -56,6 +56,13 @@ TEST_F(MixerTest, AfterItsEndAClipPlaysAgainFromTheStart) {
   EXPECT_EQ(all[2 * kFrames], 0);
   mixer_play(&mixer, voice);
   EXPECT_EQ(Next(), 1);
+  // Time kept with no device to hear it moves the clip on the same way.
+  mixer_advance(&mixer, 10);
+  EXPECT_EQ(Next(), 12);
+  mixer_advance(&mixer, kFrames);
+  EXPECT_EQ(Next(), 0);
+  mixer_play(&mixer, voice);
+  EXPECT_EQ(Next(), 1);
 }
 
 TEST_F(MixerTest, RendersLongerThanOneBlockContinueSeamlessly) {

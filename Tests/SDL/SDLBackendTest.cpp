@@ -328,6 +328,43 @@ TEST_F(AudioDeviceTest, TheDeviceOpensAt48kHzWithAShortBuffer) {
   EXPECT_EQ(info.buffer_frames, 256);
 }
 
+// Our device, found as SDL numbers open devices (from 2): paused, so that only a new one plays.
+static SDL_AudioDeviceID PauseOurDevice() {
+  for (SDL_AudioDeviceID id = 2; id < 32; id++)
+    if (SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_PLAYING) {
+      SDL_PauseAudioDevice(id, 1);
+      return id;
+    }
+  return 0;
+}
+
+static void Report(Uint32 type, SDL_AudioDeviceID which, bool capture) {
+  SDL_Event e{};
+  e.type = type;
+  e.adevice.which = which;
+  e.adevice.iscapture = capture;
+  SDL_PushEvent(&e);
+  plat_loop_step(false);
+}
+
+TEST_F(AudioDeviceTest, WhenItsDeviceGoesTheSoundGoesOnOnTheDefaultOneAtTheSameRate) {
+  plat_shutdown();
+  PlatConfig config{FixtureBundle().c_str(), false};
+  ASSERT_TRUE(plat_init(&config));
+  SDL_AudioDeviceID ours = PauseOurDevice();
+  ASSERT_NE(ours, 0u);
+  // Another device, a microphone going, or a device coming: ours is still the one.
+  Report(SDL_AUDIODEVICEREMOVED, ours + 1, false);
+  Report(SDL_AUDIODEVICEREMOVED, ours, true);
+  Report(SDL_AUDIODEVICEADDED, 0, false);
+  EXPECT_EQ(SDL_GetAudioDeviceStatus(ours), SDL_AUDIO_PAUSED);
+  Report(SDL_AUDIODEVICEREMOVED, ours, false);
+  EXPECT_NE(PauseOurDevice(), 0u) << "no device plays";
+  PlatAudioInfo info = plat_audio_info();
+  EXPECT_TRUE(info.device_open);
+  EXPECT_EQ(info.rate, 48000);
+}
+
 TEST_F(AudioDeviceTest, WithoutADeviceTheProgramSaysSoOnceAndTheTableStillWorks) {
   plat_shutdown();
   ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");

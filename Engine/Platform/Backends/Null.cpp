@@ -149,8 +149,10 @@ bool backend_run_loop(void) {
 // ---------------------------------------------------------------------------------------------
 // Audio
 
-bool backend_audio_open(int, int, PlatAudioPull, PlatAudioInfo*, const PlatMixerPort**) {
-  // A real backend opens its device and calls pull from the device's thread for every buffer.
+bool backend_audio_open(int, bool, int, PlatAudioPull, PlatAudioInfo*, const PlatMixerPort**) {
+  // A real backend opens its device and calls pull from the device's thread for every buffer,
+  // and reports the device going away, and a new one coming, with core_audio_device_lost and
+  // core_audio_device_added.
   // One whose audio thread cannot call into the program runs a copy of the mixer there, as
   // the browser's does (Web.cpp), and gives the core a port for its cues.
   core_set_error("the null backend has no audio device");

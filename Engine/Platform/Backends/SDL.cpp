@@ -27,6 +27,13 @@ static constexpr int kMaxBufferFrames = 1024;  // a longer device buffer is too 
 // Through PulseAudio, SDL's stream holds one buffer and no more, so a short one runs dry on a
 // loaded machine (the README's benchmark table gives the underruns at each size).
 static constexpr int kPulseBufferFrames = 1024;
+// PipeWire runs its whole graph at the shortest period a stream asks for (a power of two), and
+// holds the core's 256 frames on a loaded 2-core machine (the README's benchmark table).
+static constexpr int kPipeWireBufferFrames = 256;
+// The drivers tried on Linux where the user names none: a desktop's own sound server first,
+// natively, rather than through PipeWire's PulseAudio layer and its extra period. Only real
+// outputs: SDL's file and dummy drivers are for those who ask for them.
+static constexpr const char* kLinuxAudioDrivers = "pipewire,pulseaudio,alsa,jack,sndio,oss";
 
 static constexpr int64_t kHeadlessMaxWaitNs = 250000000;  // so that a quit signal is seen
 
@@ -97,6 +104,9 @@ bool backend_init(void) {
   // on a desktop), not only at the top of the ordinary ones: a loaded machine otherwise makes
   // a short buffer run dry.
   SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+#ifdef __linux__
+  SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, kLinuxAudioDrivers, SDL_HINT_DEFAULT);  // the user's wins
+#endif
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     core_set_error("%s", SDL_GetError());
     return false;
@@ -267,6 +277,12 @@ static void handle_event(const SDL_Event& e) {
         core_touch_cancel();
       core_redraw();  // resized, exposed or restored: draw again
       break;
+    case SDL_AUDIODEVICEREMOVED:
+      if (!e.adevice.iscapture && g.audio && e.adevice.which == g.audio) core_audio_device_lost();
+      break;
+    case SDL_AUDIODEVICEADDED:
+      if (!e.adevice.iscapture) core_audio_device_added();
+      break;
     // SDL's mouse events made from fingers, and finger events made from the mouse, are copies
     // of a touch already counted: they are dropped so that no press arrives twice.
     case SDL_MOUSEBUTTONDOWN:
@@ -349,31 +365,39 @@ static void SDLCALL audio_callback(void*, Uint8* stream, int bytes) {
   g.pull(reinterpret_cast<int16_t*>(stream), bytes / 4);  // stereo, 16-bit
 }
 
-bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
-                        const PlatMixerPort**) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+// The buffer to ask the driver for: its own where it needs a longer one than the core's.
+static int driver_buffer_frames(int frames) {
+  const char* driver = SDL_GetCurrentAudioDriver();
+  if (!driver) return frames;
+  if (!strcmp(driver, "pulseaudio")) return std::max(frames, kPulseBufferFrames);
+  if (!strcmp(driver, "pipewire")) return std::max(frames, kPipeWireBufferFrames);
+  return frames;
+}
+
+bool backend_audio_open(int rate, bool any_rate, int frames, PlatAudioPull pull,
+                        PlatAudioInfo* granted, const PlatMixerPort**) {
+  // Once started, the subsystem stays: it reports devices coming even while none is open.
+  if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     core_set_error("%s", SDL_GetError());
     return false;
   }
   g.pull = pull;
-  const char* driver = SDL_GetCurrentAudioDriver();
-  if (driver && !strcmp(driver, "pulseaudio")) frames = std::max(frames, kPulseBufferFrames);
   SDL_AudioSpec want{}, have{};
   want.freq = rate;
   want.format = AUDIO_S16SYS;
   want.channels = 2;
-  want.samples = static_cast<Uint16>(frames);
+  want.samples = static_cast<Uint16>(driver_buffer_frames(frames));
   want.callback = audio_callback;
-  int changes = SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
+  int rate_change = any_rate ? SDL_AUDIO_ALLOW_FREQUENCY_CHANGE : 0;  // else SDL converts
+  int changes = rate_change | SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
   SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, changes);
   if (device && have.samples > kMaxBufferFrames) {
     // The device's own buffer is too long: let SDL feed it from buffers of the size we want.
     SDL_CloseAudioDevice(device);
-    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, rate_change);
   }
   if (!device) {
     core_set_error("%s", SDL_GetError());
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   g.audio = device;

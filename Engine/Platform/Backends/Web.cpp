@@ -207,7 +207,8 @@ static const PlatMixerPort kWorkletPort = {
     [](int voice) { web_mixer_cue(kWebPlay, voice, 0); },
 };
 
-bool backend_audio_open(int rate, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
+// Opened once, at the context's own rate: a page's output follows the system's device itself.
+bool backend_audio_open(int rate, bool, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
                         const PlatMixerPort** port) {
   int granted_rate = 0, granted_frames = 0;
   g.pull = pull;
