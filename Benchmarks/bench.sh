@@ -39,6 +39,10 @@ export SDL_AUDIODRIVER=dummy
 "$bin/MixerLatencyBench" "$bin" 256 200 sdl_mixer_tuned_ | grep -E "p99" | say
 unset SDL_AUDIODRIVER
 
+# --- What a desktop hears: PipeWire, with null sinks, started here and stopped after ----------
+"$(dirname "$0")/with-pipewire.sh" "$(dirname "$0")/pipewire-figures.sh" "$bin" 2>/dev/null | say ||
+  echo "# no PipeWire could start here" | say
+
 # --- A real audio server: PulseAudio with a null sink, started here and stopped after ---------
 pulse="$work/pulse"
 mkdir -p "$pulse"
@@ -115,9 +119,17 @@ awk '
   END {
     print ""
     printf "%-34s %12s   %-28s %s\n", "figure", "soundboard", "competitor", "value"
-    row("touch to sound p99, ms", "touch_to_sound_p99_ms", "sdl_mixer_touch_to_sound_p99_ms", "SDL2_mixer, chunk 2048")
+    row("PipeWire: touch to sound p50, ms", "pipewire_touch_to_sound_p50_ms", "", "")
+    row("PipeWire: touch to sound p99, ms", "pipewire_touch_to_sound_p99_ms", "pipewire_sdl_mixer_touch_to_sound_p99_ms", "SDL2_mixer, chunk 2048")
+    row("", "", "pipewire_sdl_mixer_tuned_touch_to_sound_p99_ms", "SDL2_mixer, chunk 256")
+    row("PipeWire: period (quantum), frames", "pipewire_quantum_frames", "", "")
+    row("PipeWire: underruns in 60 s", "pipewire_underruns_60s", "pipewire_256_underruns_60s", "ours at 256 frames")
+    row("", "", "pipewire_512_underruns_60s", "ours at 512 frames")
+    row("PipeWire: device switch, ms", "device_switch_ms", "pipewire_switch_longest_silence_ms", "longest silence")
+    row("PipeWire: presses heard after it", "pipewire_switch_presses_heard_after", "", "")
+    row("touch to sound p99, dummy device, ms", "touch_to_sound_p99_ms", "sdl_mixer_touch_to_sound_p99_ms", "SDL2_mixer, chunk 2048")
     row("", "", "sdl_mixer_tuned_touch_to_sound_p99_ms", "SDL2_mixer, chunk 256")
-    row("audio period, ms", "audio_period_ms", "sdl_mixer_audio_period_ms", "SDL2_mixer, chunk 2048")
+    row("audio period, dummy device, ms", "audio_period_ms", "sdl_mixer_audio_period_ms", "SDL2_mixer, chunk 2048")
     row("touch to sound p99 on PulseAudio, ms", "pulse_touch_to_sound_p99_ms", "pulse_server_latency_ms", "server latency of our stream")
     row("PulseAudio underruns in 60 s", "pulse_underruns_60s", "", "")
     row("browser: touch to audible p50, ms", "web_touch_to_audible_p50_ms", "web_bare_touch_to_audible_p50_ms", "bare AudioBufferSourceNode page")

@@ -4,7 +4,9 @@
 //
 // usage: LatencyBench touch PRESSES [PREFIX [WARMUP_MS]]   touch to sound and to screen
 //        LatencyBench clock SECONDS            the frame clock's lateness and drift
-//        LatencyBench play SECONDS             plays Coin every 250 ms (for an audio server)
+//        LatencyBench play SECONDS [PREFIX [REMOVE]]   plays Coin every 250 ms (for an audio
+//                                              server); with PREFIX, prints its longest silence,
+//                                              and the device switch after REMOVE runs
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -82,8 +84,35 @@ static int MeasureTouches(int presses, const std::string& prefix, int warmup_ms)
   return 0;
 }
 
-static int KeepPlaying(int seconds) {
+// While playing: the longest time between two buffers (the sound's longest break, as when its
+// device goes and another takes over), when it ended, and how many presses were heard after.
+static std::atomic<uint64_t> last_buffer_at{0}, longest_gap_ns{0}, gap_end_at{0};
+static std::atomic<int> heard_after_gap{0};
+
+static void GapTap(void* ctx, const int16_t* out, int frames) {
+  uint64_t now = NowNs(), last = last_buffer_at.exchange(now);
+  if (last && now - last > longest_gap_ns.load()) {
+    longest_gap_ns = now - last;
+    gap_end_at = now;
+    heard_after_gap = 0;
+  }
+  const auto* clip = static_cast<const std::vector<int16_t>*>(ctx);
+  if (clip && StartsWithClip(out, frames, *clip)) heard_after_gap++;
+}
+
+// Presses Coin every 250 ms for `seconds`. With a prefix, halfway through runs `remove` (a
+// command that takes the output device away) and prints how long the sound then broke.
+static int KeepPlaying(int seconds, const std::string& prefix, const std::string& remove) {
   if (!StartSoundboard()) return 1;
+  coin = LoadMonoClip(std::string(plat_bundle_path()) + "/Coin.wav", plat_audio_info().rate);
+  plat_audio_set_tap(GapTap, &coin);
+  std::atomic<uint64_t> removed_at{0};
+  std::thread remover([&] {
+    if (remove.empty()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(seconds * 500));
+    removed_at = NowNs();
+    if (system(remove.c_str()) != 0) fprintf(stderr, "LatencyBench: %s failed\n", remove.c_str());
+  });
   uint64_t until = NowNs() + static_cast<uint64_t>(seconds) * 1000000000ull, next = 0;
   while (NowNs() < until && plat_loop_step(true))
     if (NowNs() >= next) {
@@ -91,7 +120,13 @@ static int KeepPlaying(int seconds) {
       plat_touch_inject(kPlatTouchEnded, {40, 255});
       next = NowNs() + 250000000ull;
     }
+  remover.join();
   plat_shutdown();
+  if (prefix.empty()) return 0;
+  Print(prefix + "longest_silence_ms", longest_gap_ns / 1e6);
+  if (removed_at && gap_end_at > removed_at)  // from the removal to the first buffer after it
+    Print(prefix + "device_switch_ms", (gap_end_at - removed_at) / 1e6);
+  Print(prefix + "presses_heard_after", heard_after_gap);
   return 0;
 }
 
@@ -134,7 +169,7 @@ int main(int argc, char** argv) {
   int n = argc > 2 ? atoi(argv[2]) : 0;
   if (mode == "touch" && n > 0) return MeasureTouches(n, argc > 3 ? argv[3] : "", argc > 4 ? atoi(argv[4]) : 0);
   if (mode == "clock" && n > 0) return MeasureClock(n);
-  if (mode == "play" && n > 0) return KeepPlaying(n);
-  fprintf(stderr, "usage: LatencyBench touch PRESSES [PREFIX] | clock SECONDS | play SECONDS\n");
+  if (mode == "play" && n > 0) return KeepPlaying(n, argc > 3 ? argv[3] : "", argc > 4 ? argv[4] : "");
+  fprintf(stderr, "usage: LatencyBench touch PRESSES [PREFIX] | clock SECONDS | play SECONDS [PREFIX [REMOVE]]\n");
   return 2;
 }
