@@ -5,7 +5,8 @@
 # make demo  records a short session headless: Docs/Demo/demo.gif, sheet.png and demo.wav
 # make web   builds the soundboard for the browser into build/web/site, a folder any static
 #            web server can serve; make serve serves it on http://127.0.0.1:8000/
-# make tsan, make fuzz, make soak, make web-test: those parts of the tests on their own
+# make deb   builds the Debian packages soundboard and soundboard-engine-dev into build/deb
+# make tsan, make fuzz, make soak, make web-test, make deb-test: those parts of the tests alone
 
 BUILD ?= build
 JOBS ?= 2
@@ -13,12 +14,13 @@ FUZZ_SECONDS ?= 60
 # Debian's emscripten finds its JavaScript parser (node-acorn) here.
 EMSCRIPTEN_NODE_PATH ?= /usr/share/nodejs
 
-.PHONY: run release test tsan fuzz soak web serve web-test demo bench deps clean
+.PHONY: run release test tsan fuzz soak web serve web-test demo bench deb deb-test clean
 
-deps:
-	@Tools/install-deps.sh
+# What each part needs from Debian, and no more: make run never fetches a browser.
+deps-%:
+	@Tools/install-deps.sh $*
 
-release: deps
+release: deps-run
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWITH_TESTS=OFF -DWITH_BENCHMARKS=OFF
 	cmake --build $(BUILD)/release -j$(JOBS)
 
@@ -29,23 +31,23 @@ run: release
 
 # Strict: warnings are errors, and every program is linked whole (-flto) so that two different
 # types of one name are found (-Wodr).
-test: deps
+test: deps-test
 	cmake -S . -B $(BUILD)/test -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON -DSTRICT=ON -DWITH_BENCHMARKS=OFF
 	cmake --build $(BUILD)/test -j$(JOBS)
 	ctest --test-dir $(BUILD)/test --output-on-failure -j$(JOBS)
-	@$(MAKE) --no-print-directory tsan web-test fuzz soak
+	@$(MAKE) --no-print-directory tsan web-test fuzz soak deb-test
 
 # ThreadSanitizer on what two threads share: the mixer's tests, the audio device's, and the
 # whole program pressed while SDL's audio thread (its dummy driver) pulls the mixer.
 TSAN = TSAN_OPTIONS=halt_on_error=1 SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-tsan: deps
+tsan: deps-run deps-native
 	cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=thread -DSTRICT=ON
 	cmake --build $(BUILD)/tsan -j$(JOBS) --target EngineTests SDLBackendTests LatencyBench Assets
 	$(TSAN) $(BUILD)/tsan/bin/EngineTests --gtest_filter='Mixer*:Sound*' --gtest_brief=1
 	$(TSAN) $(BUILD)/tsan/bin/SDLBackendTests --gtest_filter='AudioDevice*' --gtest_brief=1
 	$(TSAN) $(BUILD)/tsan/bin/LatencyBench touch 30 > /dev/null
 
-fuzz: deps
+fuzz: deps-fuzz
 	cmake -S Tests/Fuzz -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(BUILD)/fuzz -j$(JOBS)
 	Tests/Fuzz/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
@@ -54,7 +56,7 @@ soak: release
 	Tests/Soak/soak.sh $(BUILD)/release/bin/Replay $(BUILD)/soak
 
 # The browser's build takes the pictures, clips and icons from the native one.
-web: release
+web: release deps-web
 	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) emcmake cmake -S . -B $(BUILD)/web -DCMAKE_BUILD_TYPE=Release \
 	  -DNATIVE_BUILD=$(abspath $(BUILD))/release
 	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) cmake --build $(BUILD)/web -j$(JOBS)
@@ -69,12 +71,12 @@ Tests/Web/node_modules: Tests/Web/package-lock.json
 	npm ci --prefix Tests/Web --no-audit --no-fund
 	@touch $@
 
-web-test: web Tests/Web/node_modules
+web-test: deps-browse web Tests/Web/node_modules
 	WEB_SITE=$(abspath $(BUILD))/web/site node --test Tests/Web/
 
 # The frames become an animated GIF by ImageMagick: a fixed palette, no dithering, only what
 # changed in each frame, so that the same frames give the same small file.
-demo: release
+demo: release deps-native
 	rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
 	cd $(BUILD)/demo && $(abspath $(BUILD))/release/bin/Replay \
 	  --script $(CURDIR)/Docs/Demo/demo.script --sheet $(CURDIR)/Docs/Demo/sheet.png \
@@ -83,10 +85,20 @@ demo: release
 	  -layers Optimize Docs/Demo/demo.gif
 	@ls -l Docs/Demo
 
-bench: deps web Tests/Web/node_modules
+bench: deps-bench web Tests/Web/node_modules
 	cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DWITH_TESTS=OFF
 	cmake --build $(BUILD)/bench -j$(JOBS)
 	Benchmarks/bench.sh $(BUILD)/bench/bin $(BUILD)/web/site
+
+# The Debian packages, made by CPack from the release build for /usr, checked by lintian.
+deb: release deps-deb
+	cd $(BUILD)/release && cpack -G DEB -B $(abspath $(BUILD))/deb
+	lintian --fail-on error $(BUILD)/deb/*.deb
+	@ls -l $(BUILD)/deb/*.deb
+
+# The packages unpacked into a throwaway root: the program run, the example built on them.
+deb-test: deb
+	Tests/Install/deb.sh $(BUILD)/deb .
 
 clean:
 	rm -rf $(BUILD)
