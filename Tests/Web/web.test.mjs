@@ -68,6 +68,23 @@ test('a finger held on Coin shows its pressed picture and its whole clip is hear
   await closePage(page);
 });
 
+test('a program of one\'s own, made a site by the same function, shows its button pressed and sounds its clip', async () => {
+  const hello = await site(path.join(SITE, '..', 'hello'));
+  try {
+    const page = await openPage(browser, hello.url);
+    await waitShown(page, 'Coin1', 40, 320);
+    await record(page);
+    await down(page, 60, 330);
+    await waitShown(page, 'Coin2', 40, 320);
+    await assertHeard(page, 'Coin.wav', 4096, 'Hello\'s Coin from its first sample');
+    await up(page);
+    assert.deepEqual(page.warnings, [], 'nothing to warn of on the way');
+    await closePage(page);
+  } finally {
+    await hello.close();
+  }
+});
+
 test('a second press on a clip still sounding starts it again from its first sample', async () => {
   const page = await openPage(browser, server.url);
   await record(page);
