@@ -1,20 +1,24 @@
 #!/bin/sh
-# The engine as an engineer embedding it meets it: installed into a prefix of its own, the
-# example program built out of tree against it, through its CMake package and through
-# pkg-config, and each build run headless: it must start, find its bundle (nothing printed)
-# and end cleanly when asked to.
+# The engine as an engineer embedding it meets it: installed (by cmake --install from a build,
+# or as the Debian packages left it under a root), the example built out of tree by the two
+# recipes of Docs/Engine.md, run as written there, and each build run headless: it must start,
+# find its bundle with the pictures' sharper twins (nothing printed) and end cleanly when asked.
 #
-# usage: example.sh BUILD_DIR SOURCE_DIR
+# usage: example.sh SOURCE_DIR --build BUILD_DIR | --prefix PREFIX
 set -eu
-build="$1"
-source="$2"
+source="$(cd "$1" && pwd)"
 work="$(mktemp -d /tmp/example-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-prefix="$work/prefix"
-cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+case "$2" in
+  --build) PREFIX="$work/prefix"; cmake --install "$3" --prefix "$PREFIX" > "$work/install.log" ;;
+  --prefix) PREFIX="$(cd "$3" && pwd)" ;;
+  *) echo "usage: example.sh SOURCE_DIR --build BUILD_DIR | --prefix PREFIX" >&2; exit 2 ;;
+esac
+export PREFIX
 
 # Runs a build of the example for two seconds; fails on any printed line or a bad exit.
 run() {
+  [ -e "$(dirname "$1")/Coin1@2x.png" ] || { echo "example.sh: $1 has no @2x pictures" >&2; exit 1; }
   status=0
   SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout --preserve-status -s TERM 2 "$1" > "$work/out.txt" 2>&1 || status=$?
   grep -v "AddressSanitizer\|^$" "$work/out.txt" > "$work/printed.txt" || true
@@ -25,17 +29,12 @@ run() {
   fi
 }
 
-cmake -S "$source/Examples" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" > "$work/cmake.log"
-cmake --build "$work/cmake" > "$work/cmake-build.log"
-run "$work/cmake/Hello"
-echo "example.sh: built with find_package(SoundboardEngine) and ran"
-
-export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
-mkdir -p "$work/pkg/Images"
-c++ -std=c++20 "$source/Examples/Hello.cpp" -o "$work/pkg/Hello" $(pkg-config --cflags --libs soundboard-engine)
-data="$(pkg-config --variable=datadir soundboard-engine)"
-for file in Background.png Pindle.png Coin1.png Coin2.png Jump1.png Jump2.png Coin.wav Icon.png Images/EmptyRed.png; do
-  cp "$data/$file" "$work/pkg/$file"
-done
-run "$work/pkg/Hello"
-echo "example.sh: built with pkg-config and ran"
+# The guide's sh blocks, in order: the CMake recipe, then the pkg-config one.
+awk 'BEGIN {n = 0} /^```sh$/ {n++; on = 1; next} /^```/ {on = 0; next}
+     on {print > (dir "/recipe" n ".sh")}' dir="$work" "$source/Docs/Engine.md"
+(cd "$work" && sh -e recipe1.sh > cmake.log 2>&1) || { cat "$work/cmake.log" >&2; exit 1; }
+run "$work/hello/Hello"
+echo "example.sh: built with find_package(SoundboardEngine) as the guide says, and ran"
+(cd "$work" && sh -e recipe2.sh > pkg.log 2>&1) || { cat "$work/pkg.log" >&2; exit 1; }
+run "$work/hello2/Hello"
+echo "example.sh: built with pkg-config as the guide says, and ran"
