@@ -117,8 +117,6 @@ void core_audio_device_lost(void) {
   if (!g.device) return;
   backend_audio_close();
   g.device = false;
-  g.silent_since_ns = plat_clock_now_ns();
-  g.silent_frames = 0;
   if (!open_device(false)) go_silent("The audio device is gone");  // else the new default
 }
 

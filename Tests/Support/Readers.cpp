@@ -23,13 +23,13 @@ Image LoadPng(const std::string& path) {
 
 WavFile LoadWav(const std::string& path) {
   WavFile wav;
-  SDL_AudioSpec spec;
+  SDL_AudioSpec format;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
-  if (!SDL_LoadWAV(path.c_str(), &spec, &data, &bytes)) return wav;
-  if (spec.format == AUDIO_S16LSB) {
-    wav.rate = spec.freq;
-    wav.channels = spec.channels;
+  if (!SDL_LoadWAV(path.c_str(), &format, &data, &bytes)) return wav;
+  if (format.format == AUDIO_S16LSB) {
+    wav.rate = format.freq;
+    wav.channels = format.channels;
     wav.samples.assign(reinterpret_cast<int16_t*>(data), reinterpret_cast<int16_t*>(data + bytes));
   }
   SDL_FreeWAV(data);
