@@ -9,7 +9,9 @@ bin="$(cd "$1" && pwd)"
 site="${2:-}"
 work="$(mktemp -d /tmp/bench-XXXXXX)"
 figures="$work/figures.txt"
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+servers=""  # by pid: inside a trap's $(...), sh may list no jobs
+trap 'kill $servers 2>/dev/null; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
 : > "$figures"
 say() { tee -a "$figures"; }
 
@@ -51,6 +53,7 @@ HOME="$pulse" pulseaudio -n --daemonize=no --exit-idle-time=-1 --log-time=1 -vvv
   --log-target="file:$pulse/log.txt" --load="module-null-sink sink_name=bench rate=48000" \
   --load="module-native-protocol-unix auth-anonymous=1 socket=$pulse/native" 2>/dev/null &
 pulse_server=$!
+servers="$servers $pulse_server"
 for i in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 if pactl info >/dev/null 2>&1; then
   # The null sink sleeps through its first two-second block before it hears a new stream:
@@ -93,6 +96,7 @@ awk '/^startup_ms/ {s = $2} /^bare_startup_ms/ {b = $2} END {printf "startup_rat
 exec 5> "$work/display"
 Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 2>/dev/null &
 xserver=$!
+servers="$servers $xserver"
 for i in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$work/display")" SDL_AUDIODRIVER=dummy
 idle() {  # NAME WIDTHxHEIGHT PROGRAM [ARGS]

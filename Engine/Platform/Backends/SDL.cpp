@@ -27,9 +27,8 @@ static constexpr int kMaxBufferFrames = 1024;  // a longer device buffer is too 
 // Through PulseAudio, SDL's stream holds one buffer and no more, so a short one runs dry on a
 // loaded machine (the README's benchmark table gives the underruns at each size).
 static constexpr int kPulseBufferFrames = 1024;
-// PipeWire runs its whole graph at the shortest period a stream asks for (a power of two), and
-// holds the core's 256 frames on a loaded 2-core machine (the README's benchmark table).
-static constexpr int kPipeWireBufferFrames = 256;
+// PipeWire runs its whole graph at the shortest period a stream asks for (a power of two); it
+// holds the core's own 256 frames on a loaded 2-core machine (the README's benchmark table).
 // The drivers tried on Linux where the user names none: a desktop's own sound server first,
 // natively, rather than through PipeWire's PulseAudio layer and its extra period. Only real
 // outputs: SDL's file and dummy drivers are for those who ask for them.
@@ -370,7 +369,6 @@ static int driver_buffer_frames(int frames) {
   const char* driver = SDL_GetCurrentAudioDriver();
   if (!driver) return frames;
   if (!strcmp(driver, "pulseaudio")) return std::max(frames, kPulseBufferFrames);
-  if (!strcmp(driver, "pipewire")) return std::max(frames, kPipeWireBufferFrames);
   return frames;
 }
 
