@@ -38,12 +38,20 @@ function freePort() {
 }
 
 // Polls a script in the page until it gives something true.
+// WebKit's driver now and then cannot read a result back while the page is busy starting its
+// sound ("Could not parse script result"); asked again, it can. Any other error fails at once.
 async function until(script, what, seconds = 15) {
   const giveUp = Date.now() + seconds * 1000;
   for (;;) {
-    const value = await driver.executeScript(script);
+    let value, unread;
+    try {
+      value = await driver.executeScript(script);
+    } catch (error) {
+      if (!/Could not parse script result/.test(error.message)) throw error;
+      unread = error;
+    }
     if (value) return value;
-    if (Date.now() > giveUp) throw new Error(`gave up waiting for ${what}`);
+    if (Date.now() > giveUp) throw unread ?? new Error(`gave up waiting for ${what}`);
     await new Promise((done) => setTimeout(done, 100));
   }
 }
