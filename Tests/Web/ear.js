@@ -4,7 +4,9 @@
 // that glitches (a late buffer, a stale one replayed, silence) is heard glitching here.
 //
 //   ear.of(context)  the ear of a context: chunks of what was heard, once started
-//   ear.start(context)  forgets what was heard and records from the next quantum; a promise
+//   ear.start(context)  forgets what was heard and records from the next quantum; a promise,
+//                       kept once the audio thread has begun (a browser may deliver messages
+//                       to the audio thread late, between bursts of quanta)
 //   ear.sound(context)  all heard since the start, interleaved 16-bit stereo, and the context's
 //                       frame of its first sample
 //   ear.sixteen(v)  a clip's sample to 16 bits, as the program converts it
@@ -20,7 +22,11 @@
         super();
         this.session = 0;  // 0: not recording
         this.batch = null;
-        this.port.onmessage = (event) => { this.session = event.data; this.batch = null; };
+        this.port.onmessage = (event) => {
+          this.session = event.data;
+          this.batch = null;
+          this.port.postMessage({started: this.session});
+        };
       }
       process(inputs) {
         if (!this.session) return true;
@@ -56,7 +62,8 @@
         numberOfInputs: 1, numberOfOutputs: 0, channelCount: 2, channelCountMode: 'explicit',
       });
       ear.node.port.onmessage = (event) => {
-        if (event.data.session === ear.session) ear.chunks.push(event.data);
+        if (event.data.started === ear.session) ear.started?.();
+        else if (event.data.session === ear.session) ear.chunks.push(event.data);
       };
       connect.call(input, ear.node);
     });
@@ -83,10 +90,11 @@
     },
     start: (context) => {
       const ear = of(context);
-      return ear.ready.then(() => {
+      return ear.ready.then(() => new Promise((started) => {
         ear.chunks = [];
+        ear.started = started;
         ear.node.port.postMessage(++ear.session);
-      });
+      }));
     },
     // Each quantum where the context's clock puts it: a quantum the ear was not given (which
     // happens only as a context starts) is silence.
