@@ -64,11 +64,50 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     return Math.max(view.getUint32(16), view.getUint32(20));
   }
 
+  // A PNG to straight RGBA: by the browser's image decoder where it has one (the page's thread
+  // then only copies, where a canvas would draw and read back), else through a canvas.
   function decodePicture(name, bytes) {
     if (!isPng(bytes)) return Promise.reject(new Error('not a PNG file'));
     if (pngSide(bytes) > kMaxPictureSide) {
       return Promise.reject(new Error('larger than ' + kMaxPictureSide + ' pixels'));
     }
+    var decoded = typeof ImageDecoder === 'function' ? byDecoder(bytes) : Promise.reject();
+    return decoded.catch(function () { return byCanvas(bytes); }).then(function (picture) {
+      Module.bundle.pictures[kBundle + name] = picture;
+    });
+  }
+
+  // Where each of R, G, B and A is in a frame's pixels, by the frame's format; -1: opaque.
+  var kChannels = {RGBA: [0, 1, 2, 3], RGBX: [0, 1, 2, -1], BGRA: [2, 1, 0, 3], BGRX: [2, 1, 0, -1]};
+
+  function byDecoder(bytes) {
+    var decoder = new ImageDecoder({data: bytes, type: 'image/png', premultiplyAlpha: 'none',
+                                    colorSpaceConversion: 'none'});
+    return decoder.decode().then(function (result) {
+      var frame = result.image, width = frame.codedWidth, height = frame.codedHeight;
+      var channels = kChannels[frame.format];
+      if (!channels || frame.allocationSize() !== width * height * 4) {
+        frame.close();
+        throw new Error('a frame of ' + frame.format);
+      }
+      var pixels = new Uint8ClampedArray(width * height * 4);
+      return frame.copyTo(pixels).then(function () {
+        frame.close();
+        if (channels[0] !== 0 || channels[3] < 0) {
+          var r = channels[0], b = channels[2], a = channels[3];
+          for (var i = 0; i < pixels.length; i += 4) {
+            var red = pixels[i + r], blue = pixels[i + b];
+            pixels[i] = red;
+            pixels[i + 2] = blue;
+            if (a < 0) pixels[i + 3] = 255;
+          }
+        }
+        return {width: width, height: height, rgba: pixels};
+      });
+    }).finally(function () { decoder.close(); });
+  }
+
+  function byCanvas(bytes) {
     var options = {premultiplyAlpha: 'none', colorSpaceConversion: 'none'};
     return createImageBitmap(new Blob([bytes], {type: 'image/png'}), options).then(function (bitmap) {
       var canvas = document.createElement('canvas');
@@ -77,8 +116,8 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
       var context = canvas.getContext('2d', {willReadFrequently: true});
       context.drawImage(bitmap, 0, 0);
       var rgba = context.getImageData(0, 0, bitmap.width, bitmap.height).data;
-      Module.bundle.pictures[kBundle + name] = {width: bitmap.width, height: bitmap.height, rgba: rgba};
       bitmap.close();
+      return {width: canvas.width, height: canvas.height, rgba: rgba};
     });
   }
 
@@ -184,39 +223,58 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     return function (error) { console.warn('Soundboard: ' + name + ' left out: ' + error.message); };
   }
 
-  // The twin this screen will take, as the platform picks it: the whole pixels a point the
-  // frame will show here, in the page's safe area (Web.js), from 1 (the plain picture) to 3.
-  // Near a whole number, both that side and the other, lest the two reckonings round apart.
-  var twinScales = (function () {
+  // The twin this screen takes, reckoned as the platform reckons it (Views.cpp's letterbox, in
+  // single precision, over the canvas's size and the page's safe area, as Web.js gives them):
+  // the whole pixels a point the frame shows, from 1 (the plain picture) to 3.
+  function twinScale() {
+    var f = Math.fround;
+    var canvas = Module.canvas || document.getElementById('screen');
+    if (!canvas || !canvas.clientWidth || !canvas.clientHeight) return 1;
+    var ratio = window.devicePixelRatio || 1;
+    var width = Math.round(canvas.clientWidth * ratio), height = Math.round(canvas.clientHeight * ratio);
     var probe = document.createElement('div');
     probe.style.cssText = 'position: fixed; visibility: hidden; padding: env(safe-area-inset-top) ' +
       'env(safe-area-inset-right) env(safe-area-inset-bottom) env(safe-area-inset-left)';
     document.documentElement.appendChild(probe);
-    var inset = getComputedStyle(probe);
-    var across = innerWidth - parseFloat(inset.paddingLeft) - parseFloat(inset.paddingRight);
-    var down = innerHeight - parseFloat(inset.paddingTop) - parseFloat(inset.paddingBottom);
+    var style = getComputedStyle(probe);
+    var per = f(width / canvas.clientWidth);
+    var inset = ['paddingLeft', 'paddingTop', 'paddingRight', 'paddingBottom'].map(function (side) {
+      return f(f(parseFloat(style[side]) || 0) * per);
+    });
     probe.remove();
-    var scale = (window.devicePixelRatio || 1) *
-      Math.min(across / kEngineLimits.frameWidth, down / kEngineLimits.frameHeight);
-    var low = Math.min(3, Math.max(1, Math.floor(scale - 0.01)));
-    var high = Math.min(3, Math.max(1, Math.floor(scale + 0.01)));
-    return {low: low, high: high};
-  })();
-  function wantedTwin(scale) { return scale >= twinScales.low && scale <= twinScales.high; }
+    var scale = Math.min(f(f(f(width - inset[0]) - inset[2]) / kEngineLimits.frameWidth),
+                         f(f(f(height - inset[1]) - inset[3]) / kEngineLimits.frameHeight));
+    return scale > 0 ? Math.min(3, Math.max(1, Math.floor(scale))) : 1;
+  }
 
   // Started now, not when the program is ready to run. The sound is made once the list is in
-  // (it can hold the page's thread a while), while the rest streams in. Each sharp twin this
-  // screen takes is decoded as it comes; a plain picture only where none of its twins was
-  // (the program asks for the plain one, and takes its sharpest twin instead); each clip once
-  // the first frame can be drawn.
-  var sound = null, clips = [], twins = [], plain = {};
+  // (it can hold the page's thread a while), while the rest streams in. Only the pictures the
+  // program will take are decoded: the program asks for a plain name and takes its twin at the
+  // screen's scale, or the nearest below it that is there, so each twin at this scale is
+  // decoded as it comes, and the rest once all are in (the scale reckoned again, lest the page
+  // changed size meanwhile). Each clip is decoded once the first frame can be drawn.
+  var sound = null, clips = [], pngs = {}, decoding = {}, early = twinScale();
   var picturesRead, readingPictures = new Promise(function (done) { picturesRead = done; });
   var clipCame = function (name) {
     delete Module.bundle.pending[kBundle + name];
     if (Module.clipReady) Module.clipReady();  // once the program runs
   };
-  function decoded(name) {
-    return function () { return name; };
+  function decodeOnce(name) {
+    if (!decoding[name]) {
+      decoding[name] = decodePicture(name, pngs[name]).then(function () { return name; }, leftOut(name));
+    }
+    return decoding[name];
+  }
+  function twinScaleOf(name) {
+    var twin = /@([0-9])x\.png$/i.exec(name);
+    return twin ? Number(twin[1]) : 1;
+  }
+  // The file the program takes for a picture at a scale, decoded; null if none decodes.
+  function take(plain, scale) {
+    if (scale < 1) return Promise.resolve(null);
+    var name = scale > 1 ? plain.replace(/(\.png)$/i, '@' + scale + 'x$1') : plain;
+    if (!pngs[name]) return take(plain, scale - 1);
+    return decodeOnce(name).then(function (taken) { return taken || take(plain, scale - 1); });
   }
   readPack(function (files) {
     sound = Module.openSound();
@@ -227,11 +285,9 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
       }
     });
   }, function (name, bytes) {
-    var twin = /^(.*)@([0-9])x\.png$/i.exec(name);
-    if (twin) {
-      if (wantedTwin(Number(twin[2]))) twins.push(decodePicture(name, bytes).then(decoded(name), leftOut(name)));
-    } else if (/\.png$/i.test(name)) {
-      plain[name] = bytes;
+    if (/\.png$/i.test(name)) {
+      pngs[name] = bytes;
+      if (twinScaleOf(name) === early) decodeOnce(name);
     } else {
       picturesRead();  // the pictures come first
       if (!sound) return;
@@ -247,14 +303,12 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     clips.forEach(clipCame);
   }).then(picturesRead);
   var pictures = readingPictures.then(function () {
-    return Promise.all(twins);
-  }).then(function (sharp) {
-    var covered = {};
-    sharp.forEach(function (name) { if (name) covered[name.replace(/@[0-9]x\.png$/i, '.png')] = true; });
-    return Promise.all(Object.keys(plain).map(function (name) {
-      if (covered[name] && twinScales.low > 1) return name;  // its file is there; the twin is taken
-      return decodePicture(name, plain[name]).then(decoded(name), leftOut(name));
-    })).then(function (names) { return names.concat(sharp); });
+    var scale = twinScale(), plains = {};
+    Object.keys(pngs).forEach(function (name) { plains[name.replace(/@[0-9]x(\.png)$/i, '$1')] = true; });
+    return Promise.all(Object.keys(plains).map(function (plain) { return take(plain, scale); }));
+  }).then(function (taken) {
+    pngs = null;  // the bytes of twins not taken
+    return taken;
   });
 
   // The engine finds a file by its name in the file system; its contents, decoded by the
