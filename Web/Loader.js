@@ -254,6 +254,7 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
   // decoded as it comes, and the rest once all are in (the scale reckoned again, lest the page
   // changed size meanwhile). Each clip is decoded once the first frame can be drawn.
   var sound = null, clips = [], pngs = {}, decoding = {}, early = twinScale();
+  var shown = new Promise(function (done) { addEventListener('soundboard-shown', done, {once: true}); });
   var picturesRead, readingPictures = new Promise(function (done) { picturesRead = done; });
   var clipCame = function (name) {
     delete Module.bundle.pending[kBundle + name];
@@ -291,7 +292,7 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
     } else {
       picturesRead();  // the pictures come first
       if (!sound) return;
-      pictures.then(function () {  // the first frame waits for no clip
+      shown.then(function () {  // the first frame waits for no clip
         return decodeClip(name, bytes, sound.audio);
       }).catch(leftOut(name)).then(function () { clipCame(name); });
     }
