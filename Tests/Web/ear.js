@@ -14,9 +14,19 @@
   const Recorder = window.AudioWorkletNode;  // kept: a test may take it away from the page
   const connect = AudioNode.prototype.connect;
 
+  // A sample to 16 bits as the program converts a clip's: rounded half to even, clipped. What
+  // is heard is converted the same way, so that a page playing a clip's own samples (not the
+  // program's 16 bits) is heard as the clip.
+  const sixteen = (v) => {
+    const x = v * 32768, r = Math.round(x);
+    const even = Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r;
+    return Math.max(-32768, Math.min(32767, even));
+  };
+
   // Every quantum heard, as 16-bit stereo, sent eight quanta at a time with the frame of the
   // first. A quantum with nothing connected is silence.
   const processor = `
+    const sixteen = ${sixteen};
     class Ear extends AudioWorkletProcessor {
       constructor() {
         super();
@@ -35,7 +45,6 @@
         if (!this.batch) this.batch = {session: this.session, frames: [], samples: new Int16Array(frames * 16), at: 0};
         const b = this.batch;
         b.frames.push(currentFrame);
-        const sixteen = (v) => Math.max(-32768, Math.min(32767, Math.round(v * 32768)));
         for (let i = 0; i < frames; i++) {
           b.samples[b.at++] = left ? sixteen(left[i]) : 0;
           b.samples[b.at++] = right ? sixteen(right[i]) : (left ? sixteen(left[i]) : 0);
@@ -81,13 +90,7 @@
 
   window.ear = {
     of,
-    // A clip's sample, as the browser decoded it, to 16 bits as the program converts it:
-    // rounded half to even, clipped.
-    sixteen: (v) => {
-      const x = v * 32768, r = Math.round(x);
-      const even = Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r;
-      return Math.max(-32768, Math.min(32767, even));
-    },
+    sixteen,
     start: (context) => {
       const ear = of(context);
       return ear.ready.then(() => new Promise((started) => {
