@@ -252,7 +252,7 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
   // program will take are decoded: the program asks for a plain name and takes its twin at the
   // screen's scale, or the nearest below it that is there, so each twin at this scale is
   // decoded as it comes, and the rest once all are in (the scale reckoned again, lest the page
-  // changed size meanwhile). Each clip is decoded once the first frame can be drawn.
+  // changed size meanwhile). Each clip is decoded once the first frame is shown.
   var sound = null, clips = [], pngs = {}, decoding = {}, early = twinScale();
   var shown = new Promise(function (done) { addEventListener('soundboard-shown', done, {once: true}); });
   var picturesRead, readingPictures = new Promise(function (done) { picturesRead = done; });
