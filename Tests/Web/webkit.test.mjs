@@ -133,7 +133,11 @@ test('in WebKit the page starts with the mixer on the audio thread, and a click 
   const coin = await inWindow([x + 20, y + 10]);
   // Heard from a new start each try, so that a click that half landed is forgotten.
   for (let tries = 1; ; tries++) {
-    await until('window.listening = Module.page.audio; return ear.start(listening).then(() => true)', 'the ear');
+    await until(`window.listening = Module.page.audio;
+      window.recording = false;
+      ear.start(listening).then(() => { recording = true; });
+      return true;`, 'the ear');
+    await until('return recording', 'the ear to record');
     if (!await click(coin) && tries < 3) continue;
     const heard = await until(`const found = (${findClip})('Coin.wav', 4096, 0);
       return listening !== Module.page.audio ? 'replaced' : found.at >= 0 && found.recorded >= 4096 && found;`, 'Coin at the output');
