@@ -21,9 +21,10 @@ const MINIBROWSER = ['/usr/lib/x86_64-linux-gnu', '/usr/lib/aarch64-linux-gnu', 
 
 let work, processes = [], server, copy, driver;
 
-// Starts a program in the background, to be stopped after the tests.
+// Starts a program in the background, to be stopped after the tests. Its output is not kept:
+// a pipe no one reads would stop it once full.
 function start(program, args, env = {}) {
-  const child = spawn(program, args, { env: { ...process.env, ...env }, stdio: ['ignore', 'ignore', 'pipe'] });
+  const child = spawn(program, args, { env: { ...process.env, ...env }, stdio: 'ignore' });
   processes.push(child);
   return child;
 }
