@@ -72,7 +72,7 @@ Tests/Web/node_modules: Tests/Web/package-lock.json
 	@touch $@
 
 web-test: deps-browse web Tests/Web/node_modules
-	WEB_SITE=$(abspath $(BUILD))/web/site node --test Tests/Web/
+	WEB_SITE=$(abspath $(BUILD))/web/site NATIVE_BUNDLE=$(abspath $(BUILD))/release/bin node --test Tests/Web/
 
 # The frames become an animated GIF by ImageMagick: a fixed palette, no dithering, only what
 # changed in each frame, so that the same frames give the same small file.

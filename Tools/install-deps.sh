@@ -19,7 +19,7 @@ group() {
     test) for g in run native web browse fuzz deb; do group $g; done ;;
     native) echo "libsdl2-image-dev libgtest-dev libbenchmark-dev libsdl2-mixer-dev xvfb xdotool
                   imagemagick desktop-file-utils" ;;
-    web) group run; echo "emscripten node-acorn" ;;
+    web) group run; echo "emscripten node-acorn webp lame" ;;
     browse) group web; echo "chromium webkit2gtk-driver gstreamer1.0-plugins-base
                              gstreamer1.0-plugins-good pulseaudio pulseaudio-utils" ;;
     bench) group native; group browse; echo "pipewire pipewire-bin wireplumber dbus

@@ -4,8 +4,10 @@
 // runs its own copy of the mixer (a browser's audio thread) takes the cues through its port.
 //
 // A clip its backend is still bringing (a browser's, while the page starts) makes a player that
-// waits for it: what it is asked meanwhile is kept and done when the clip comes, so that a
-// press on its button sounds as soon as the clip can.
+// waits for it: what it is asked meanwhile is kept and done when the clip comes. A press asks
+// the backend to bring that clip first, and sounds if the clip comes within kLatePlayMs of it;
+// later, it does not sound at all, since a sound from nowhere seconds after a press is worse
+// than none.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -20,14 +22,13 @@
 // ---------------------------------------------------------------------------------------------
 // State
 
-static constexpr int kWantedBufferFrames = 256;   // about 5 ms: a press is heard at once
-
 struct PlatPlayer {
   PlatSamples clip;
   int voice = -1;
   std::string waiting_for;  // the clip's file while its backend is still bringing it
-  // What it was asked while waiting: to play, from a position.
+  // What it was asked while waiting: to play (when it was asked), from a position.
   bool play = false;
+  uint64_t asked_ns = 0;
   bool positioned = false;
   uint32_t position = 0;
 };
@@ -79,7 +80,8 @@ static void pull_mixer(int16_t* out, int frames) {
 static bool open_device(bool any_rate) {
   PlatAudioInfo granted{};
   const PlatMixerPort* port = nullptr;
-  if (!backend_audio_open(g.info.rate, any_rate, kWantedBufferFrames, pull_mixer, &granted,
+  core_set_error("%s", "");  // the backend's reason, if it fails
+  if (!backend_audio_open(g.info.rate, any_rate, kDeviceBufferFrames, pull_mixer, &granted,
                           &port))
     return false;
   g.device = true;
@@ -88,8 +90,10 @@ static bool open_device(bool any_rate) {
   return true;
 }
 
+// A backend whose device is on its way (a browser's, made once the first frame is shown) gives
+// no reason: that is no failure to report.
 static void go_silent(const char* why) {
-  fprintf(stderr, "%s (%s): running silent until one appears.\n", why, plat_error());
+  if (*plat_error()) fprintf(stderr, "%s (%s): running silent until one appears.\n", why, plat_error());
   g.info.device_open = false;
   g.info.buffer_frames = 0;
   g.silent_since_ns = plat_clock_now_ns();
@@ -171,7 +175,8 @@ void core_clips_arrived(void) {
       continue;
     }
     if (player->positioned) g_port->set_position(player->voice, player->position);
-    if (player->play) g_port->play(player->voice);
+    bool in_time = plat_clock_now_ns() - player->asked_ns <= kLatePlayMs * uint64_t{1000000};
+    if (player->play && in_time) g_port->play(player->voice);
   }
 }
 
@@ -196,8 +201,13 @@ void plat_player_set_current_time(PlatPlayer* player, double seconds) {
 
 void plat_player_play(PlatPlayer* player) {
   if (!player) return;
-  if (waiting(player)) player->play = true;
-  else g_port->play(player->voice);
+  if (!waiting(player)) {
+    g_port->play(player->voice);
+    return;
+  }
+  player->play = true;
+  player->asked_ns = plat_clock_now_ns();
+  backend_clip_wanted(player->waiting_for.c_str());
 }
 
 PlatAudioInfo plat_audio_info(void) { return g.info; }

@@ -95,7 +95,8 @@ bool backend_run_loop(void);
 // Opens the default audio device, asking for rate and frames per callback, and fills granted
 // with what was opened: at the device's own rate where any_rate allows (no resampling), else
 // at `rate` exactly. A device that pulls calls `pull` for every buffer; one that mixes with its
-// own copy of the mixer sets *port. False (and core_set_error) when there is none.
+// own copy of the mixer sets *port. False (and core_set_error) when there is none; false with
+// no error when one is on its way, which core_audio_device_added then says.
 // A device that goes away (a headset unplugged) is reported with core_audio_device_lost, and a
 // new one with core_audio_device_added. A device with a port is never reported lost.
 bool backend_audio_open(int rate, bool any_rate, int frames, PlatAudioPull pull,
@@ -110,6 +111,11 @@ bool backend_decode_clip(const char* path, int rate, PlatSamples* out);  // a WA
 // Whether a clip that did not decode is still coming (a browser still fetching or decoding it);
 // once one has come, or failed, the backend says so with core_clips_arrived.
 bool backend_clip_pending(const char* path);
+void backend_clip_wanted(const char* path);  // a pending clip was pressed: bring it before others
+// Whether a picture that is not here yet is on its way (a browser still fetching or decoding
+// it), and its size in pixels; once it has come, or failed, the backend says so with
+// core_pictures_arrived.
+bool backend_picture_pending(const char* path, int* width, int* height);
 
 // ---------------------------------------------------------------------------------------------
 // Offered by the core
@@ -121,6 +127,7 @@ enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected 
 void core_touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                 float x, float y);
 void core_clips_arrived(void);  // a pending clip has come, or will not: its player takes it now
+void core_pictures_arrived(void);  // pending pictures have come, or will not: they are taken now
 void core_audio_device_lost(void);   // the open device is gone: no pull from it will come
 void core_audio_device_added(void);  // an output device appeared
 // The window was hidden, minimised or lost the focus: a touch held ends where it last was.

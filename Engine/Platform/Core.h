@@ -11,17 +11,26 @@
 
 #include "Engine/Limits.h"
 #include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Contract.h"
 
 
 struct PlatPicture {
+  std::string name;                // as asked for, relative to the bundle
   PlatPixels pixels;
   PlatTexture* texture = nullptr;  // made on first draw, once a window exists
   float scale = 0;                 // pixels per point: 2 for a name@2x picture; 0 until decoded
+  PlatSize points{0, 0};           // its size, whichever twin it holds
+  bool waiting = false;            // the twin this window wants is on its way
 };
+
+inline bool picture_here(const PlatPicture* picture) {  // its pixels have come
+  return picture && picture->pixels.width > 0;
+}
 
 struct PlatView {
   PlatRect frame{};
   PlatPicture* picture = nullptr;
+  PlatPicture* shown = nullptr;  // the last of its pictures that was here, drawn while one comes
   bool has_background = false;
   PlatColor background{};
   PlatView* parent = nullptr;
@@ -63,10 +72,13 @@ float views_window_scale(void);                       // 1 without a window
 PlatPoint views_window_to_points(float x, float y);   // window units to frame points
 PlatView* views_touch_target(PlatPoint point);        // topmost window subview with a handler
 void views_present_if_dirty(void);
+void views_damage_picture(const PlatPicture* picture);  // every view that shows it is drawn again
 void views_stop(void);
 
 // Pictures.cpp
 PlatTexture* pictures_texture(PlatPicture* picture);  // made now if there is none yet
+void pictures_rescale(void);  // the window's scale crossed a whole number: each takes its twin
+bool pictures_waiting(void);  // some picture is on its way
 void pictures_stop(void);
 
 // Touches.cpp

@@ -18,7 +18,6 @@
 // State
 
 static constexpr const char* kWindowTitle = "Soundboard";  // unless the program has a name
-static constexpr const char* kWindowIcon = "Icon.png";  // in the bundle, when it has one
 static constexpr PlatColor kBars = {0, 0, 0, 255};  // around the frame, where it does not fill
 static constexpr float kBarBlurPoints = 24;  // how far the scene's edge is smoothed along it
 
@@ -32,6 +31,7 @@ struct ViewsState {
   int drawn_width = 0, drawn_height = 0;  // the output size the frame was drawn at
   std::vector<PlatDrawRect> rects;  // the draw walk's list, kept so that frames do not allocate
   int opening_width = 0, opening_height = 0;  // the window's when it opens; 0: chosen
+  int twin = 0;  // the pictures' twin for the scale last drawn at
 };
 }  // namespace
 
@@ -162,6 +162,23 @@ static void damage_all(void) {
 
 void core_redraw(void) { damage_all(); }
 
+void views_damage_picture(const PlatPicture* picture) {
+  for (const auto& view : g.views) {
+    if (view->picture != picture) continue;
+    if (picture_here(picture)) view->shown = view->picture;
+    if (seen(view.get())) damage(in_frame(view.get()));
+  }
+}
+
+// Whether a view that can be seen has no picture to show yet, one being on its way: the frame
+// is not shown half drawn.
+static bool waiting_to_show(const PlatView* view) {
+  if (view->picture && !picture_here(view->picture) && !picture_here(view->shown)) return true;
+  for (const PlatView* sub : view->subviews)
+    if (waiting_to_show(sub)) return true;
+  return false;
+}
+
 const PlatDamage& views_damage(void) { return g.damage; }
 
 // ---------------------------------------------------------------------------------------------
@@ -202,8 +219,9 @@ static void collect(const PlatLetterbox& box, const PlatView* view, float origin
     PlatRect dst{box.x + x * box.scale, box.y + y * box.scale, view->frame.w * box.scale,
                  view->frame.h * box.scale};
     if (view->has_background) g.rects.push_back({nullptr, view->background, dst});
-    if (view->picture)
-      if (PlatTexture* texture = pictures_texture(view->picture))
+    PlatPicture* picture = view->picture && !picture_here(view->picture) ? view->shown : view->picture;
+    if (picture)
+      if (PlatTexture* texture = pictures_texture(picture))
         g.rects.push_back({texture, {255, 255, 255, 255}, dst});
   }
   for (const PlatView* sub : view->subviews) collect(box, sub, x, y, area);
@@ -243,6 +261,11 @@ static void draw_damage(const PlatWindow* window) {
   if (w != g.drawn_width || h != g.drawn_height) damage_all();  // the backend's frame is new
   if (!g.damage.all && g.damage.count == 0) return;
   PlatLetterbox box = output_letterbox();
+  int twin = std::clamp(static_cast<int>(box.scale), 1, kSharpestTwin);
+  if (twin != g.twin) {  // sharper or softer twins for the new scale, before drawing with them
+    g.twin = twin;
+    pictures_rescale();
+  }
   PlatIRect output{0, 0, w, h};
   PlatIRect frame = intersect(output, to_pixels(box, {0, 0, kFrameWidth, kFrameHeight}));
   // Whole-number scales keep every picture pixel square and sharp; others are smoothed.
@@ -291,6 +314,9 @@ static void draw_damage(const PlatWindow* window) {
 void views_present_if_dirty(void) {
   PlatWindow* window = g.window.get();
   if (!window || !window->visible) return;
+  if (pictures_waiting())
+    for (const PlatView* view : window->subviews)
+      if (waiting_to_show(view)) return;
   draw_damage(window);
   if (g.drawn_count == 0) return;
   backend_present(g.drawn, g.drawn_count);
@@ -396,6 +422,7 @@ void plat_view_set_background(PlatView* view, PlatColor color) {
 void plat_view_set_picture(PlatView* view, PlatPicture* picture) {
   if (!view || view->picture == picture) return;
   view->picture = picture;
+  if (picture_here(picture)) view->shown = picture;
   if (seen(view)) damage(in_frame(view));
 }
 

@@ -189,7 +189,7 @@ TEST_F(WindowTest, AtAnyWindowSizeTheFrameIsLetterboxedAndPicturesLandInPlace) {
   Start();
   plat_window_set_size(window(), 640, 920);
   EXPECT_EQ(plat_window_scale(window()), 2.0f);
-  EXPECT_EQ(PixelAt(12, 22).g, kGreen.g);
+  EXPECT_EQ(PixelAt(12, 22).g, kGreenSharp.g);  // its @2x twin, at this scale
   EXPECT_EQ(PixelAt(54, 54).b, kBlue.b);
   EXPECT_EQ(PixelAt(55, 54).b, 0);
   plat_window_set_size(window(), 1000, 920);  // wider: black bars left and right

@@ -48,15 +48,21 @@ TEST_F(SharpTwinTest, AtScaleTwoTheSharpTwinIsDrawnAtTheSizeInPointsOfThePlainPi
   EXPECT_EQ(PixelAt(kGreen.w, 5).g, 0);
 }
 
-TEST_F(SharpTwinTest, AtScaleThreeTheSharpestTwinThereIsIsDrawn) {
+// A window resized across a whole scale (a phone turned) takes each picture's twin again.
+TEST_F(SharpTwinTest, AtScaleThreeTheSharpestTwinThereIsIsDrawnAndEachResizeTakesItsOwn) {
   gAppMain = [] {
     ViewAdd(ImageAdd(kGreen.name), 0, 0);   // a @2x twin only
     ViewAdd(ImageAdd(kBlue.name), 0, 100);  // a @3x twin only
   };
-  Start(960, 1380);
+  Start(kFrameWidth, kFrameHeight);
+  EXPECT_EQ(PixelAt(kGreen.w - 1, kGreen.h - 1).g, kGreen.g);
+  plat_window_set_size(window(), 960, 1380);
   EXPECT_EQ(ImageGetWidth(2), kBlue.w);
   EXPECT_EQ(PixelAt(kGreen.w - 1, kGreen.h - 1).g, kGreenSharp.g);
   EXPECT_EQ(PixelAt(kBlue.w - 1, 100 + kBlue.h - 1).b, kBlueSharper.b);
+  plat_window_set_size(window(), kFrameWidth, kFrameHeight);
+  EXPECT_EQ(PixelAt(kGreen.w - 1, kGreen.h - 1).g, kGreen.g);
+  EXPECT_EQ(PixelAt(kBlue.w - 1, 100 + kBlue.h - 1).b, kBlue.b);
 }
 
 TEST_F(PlatformCoreTest, ATouchGoesToTheTopmostWindowSubviewWithAHandlerInItsOwnPoints) {
@@ -105,11 +111,11 @@ TEST_F(PlatformCoreTest, ATranslucentPictureIsBlendedOverWhatIsUnderIt) {
 // drawn there itself: with black bars, nothing is.
 TEST_F(PlatformCoreTest, TheBarsContinueTheScenesEdgesOrAreBlackAndNoViewDrawsOnThem) {
   ViewAdd(ImageAdd(kGreen.name), 300, 10);  // reaches 20 points past the right edge
-  plat_window_set_size(window(), 1000, 920);  // bars of 180 pixels either side
+  plat_window_set_size(window(), 1000, 920);  // bars of 180 pixels either side; its @2x twin
   RunTicks(1);
-  EXPECT_EQ(PixelAt(319, 15).g, kGreen.g);
+  EXPECT_EQ(PixelAt(319, 15).g, kGreenSharp.g);
   PlatColor near = PixelAt(321, 15), far = PixelAt(335, 15);  // the bar, 1 and 15 points out
-  EXPECT_GT(near.g, kGreen.g / 2);  // mostly green, blurred with black along the edge
+  EXPECT_GT(near.g, kGreenSharp.g / 2);  // mostly green, blurred with black along the edge
   EXPECT_LT(far.g, near.g);         // and darker further out
   EXPECT_EQ(near.r + near.b, 0);
   // At a fractional scale too, where the frame's outermost row of pixels is only half its own.
@@ -119,7 +125,7 @@ TEST_F(PlatformCoreTest, TheBarsContinueTheScenesEdgesOrAreBlackAndNoViewDrawsOn
   EXPECT_GT(PixelAt(5, -1).g, kGreen.g / 2);
   plat_window_set_bars(window(), kPlatBarsBlack);
   RunTicks(1);
-  EXPECT_EQ(PixelAt(319, 15).g, kGreen.g);
+  EXPECT_EQ(PixelAt(319, 15).g, kGreen.g);  // the plain picture again, at 1.22
   EXPECT_EQ(PixelAt(321, 15).g, 0);
   EXPECT_EQ(PixelAt(335, 15).g, 0);
 }

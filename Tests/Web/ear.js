@@ -10,6 +10,7 @@
 //   ear.sound(context)  all heard since the start, interleaved 16-bit stereo, and the context's
 //                       frame of its first sample
 //   ear.sixteen(v)  a clip's sample to 16 bits, as the program converts it
+//   ear.always = true  every context is recorded from its first quantum, unasked
 (() => {
   const Recorder = window.AudioWorkletNode;  // kept: a test may take it away from the page
   const connect = AudioNode.prototype.connect;
@@ -75,6 +76,7 @@
         else if (event.data.session === ear.session) ear.chunks.push(event.data);
       };
       connect.call(input, ear.node);
+      if (window.ear.always) ear.node.port.postMessage(++ear.session);
     });
     ears.set(context, ear);
     return ear;

@@ -6,12 +6,12 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { serve } from '../../Web/serve.mjs';
-import { readPack, writePack } from '../../Web/pack.mjs';
+import { rewrite } from '../../Web/site.mjs';
 
 export const SITE = path.resolve(process.env.WEB_SITE ?? 'build/web/site');
+// The bundle the site was made from: the desktop's pictures and clips.
+export const NATIVE_BUNDLE = path.resolve(process.env.NATIVE_BUNDLE ?? 'build/release/bin');
 const EAR = new URL('ear.js', import.meta.url).pathname;
-// The engine's limits, as the browser build has them beside the site (limits.js).
-const limits = () => JSON.parse(/=\s*(\{[\s\S]*\})\s*;/.exec(fs.readFileSync(path.join(SITE, '..', 'limits.js'), 'utf8'))[1]);
 
 // Where the buttons are, in points: the top left corner of each.
 export const BUTTONS = {
@@ -40,36 +40,32 @@ export function launchProfile(dir) {
   });
 }
 
-// A folder served on 127.0.0.1 at a free port, and a way to stop it at once.
-export async function site(root = SITE) {
-  const server = await serve(root);
+// A folder served on 127.0.0.1 at a free port, and a way to stop it at once; log(path, status)
+// hears of every file answered, and `cache` (seconds) has the host let browsers keep every file
+// that long, as many static hosts do.
+export async function site(root = SITE, { log = null, cache = null } = {}) {
+  const server = await serve(root, 0, '127.0.0.1', null, (request, status) =>
+    log?.(new URL(request.url, 'http://x').pathname, status), { cache });
   return {
     url: `http://127.0.0.1:${server.address().port}/`,
     close: () => new Promise((done) => { server.closeAllConnections(); server.close(done); }),
   };
 }
 
-// A copy of the site with some of its files removed (null) or replaced by other bytes.
-// A bundle's picture or clip is changed in the site's pack; any other file, in the site. A
-// change may also name a file whose bytes to take, {path}, for one too large to hold.
+// A copy of the site with some of its files removed (null) or replaced by other bytes: a
+// bundle's picture or clip (by its name in the bundle: "Coin.wav", "Kart1@2x.png") is laid out
+// again as the build lays it out, sent as given; any other file is changed in the site, after.
 export function siteWith(changes) {
   const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-site-'));
   fs.cpSync(SITE, copy, { recursive: true });
-  const pack = path.join(copy, 'bundle.pack');
-  const bundle = readPack(pack);
+  const bundle = Object.fromEntries(Object.entries(changes).filter(([name]) => /\.(png|wav)$/i.test(name)));
+  if (Object.keys(bundle).length) rewrite(copy, bundle);
   for (const [name, bytes] of Object.entries(changes)) {
-    const value = bytes?.path ?? bytes;
-    if (name in bundle || /\.(png|wav)$/i.test(name)) {
-      if (value === null) delete bundle[name];
-      else bundle[name] = value;
-    } else if (value === null) {
-      fs.rmSync(path.join(copy, name));
-    } else {
-      fs.writeFileSync(path.join(copy, name), value);
-    }
+    if (name in bundle) continue;
+    for (const copied of ['.gz', '.br']) fs.rmSync(path.join(copy, name + copied), { force: true });
+    if (bytes === null) fs.rmSync(path.join(copy, name));
+    else fs.writeFileSync(path.join(copy, name), bytes);
   }
-  for (const name of Object.keys(bundle)) if (bundle[name] === null) delete bundle[name];
-  writePack(pack, bundle, limits());
   return copy;
 }
 
@@ -86,8 +82,9 @@ export async function phonePage(browser, { width = 320, height = 460, scale = 2,
   return page;
 }
 
-// A phone-sized page with the soundboard started: the bundle loaded, main run and a frame shown.
-// `before`, if given, is run on the blank page before it opens the address.
+// A phone-sized page with the soundboard started: main run, a frame shown and its sound
+// started; and, unless `clips` is false, every clip in. `before`, if given, is run on the blank
+// page before it opens the address.
 export async function openPage(browser, url, options = {}) {
   const page = await phonePage(browser, options);
   await options.before?.(page);
@@ -100,6 +97,7 @@ export async function openPage(browser, url, options = {}) {
   page.on('pageerror', (error) => page.warnings.push(`error: ${error.message}`));
   await page.goto(url);
   await started(page);
+  if (options.clips !== false) await until(page, () => Module.page.clipsIn, null, 'every clip', 20);
   return page;
 }
 
@@ -110,7 +108,8 @@ export async function closePage(page) {
   if (errors.length) throw new Error(`the page threw: ${errors.join('; ')}`);
 }
 
-export const started = (page) => until(page, () => window.Module?.calledRun && Module.page?.audio, null, 'the start');
+// The program runs, its sound has started and its mixer with it.
+export const started = (page) => until(page, () => window.Module?.calledRun && Module.page?.mixing, null, 'the start');
 
 // Runs a function in the page and gives what it returns. Unlike Playwright's own evaluate it is
 // no user gesture, so that a gesture the page needs must come from a finger, as on a phone.
@@ -147,21 +146,28 @@ export async function up(page) {
   await page.devtools.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
 }
 
+// A finger on a button, wherever the page's shape puts the frame.
 export async function press(page, button) {
   const [x, y] = BUTTONS[button];
-  await down(page, x + 20, y + 10);
+  await down(page, ...await look(page, ([x, y]) => {
+    const page = soundboardBoot.frame.page(), box = soundboardBoot.frame.letterbox(page.width, page.height, page.insets);
+    return [box.x + x * box.scale, box.y + y * box.scale];
+  }, [x + 20, y + 10]));
 }
 
 // Counts the opaque pixels of the picture, as the program got it, and those the canvas shows
-// exactly with the picture's top left corner at (x, y) in points: its @2x twin on a dense
-// screen, or else each of its pixels as a square of them. Runs in the page.
+// exactly with the picture's top left corner at (x, y) in points: its twin for the frame's
+// scale on the canvas (a whole one), or else each of its pixels as a square of them. Runs in
+// the page.
 const matching = `async (name, x, y) => {
-  const ratio = window.devicePixelRatio >= 2 ? 2 : 1;
-  const twin = ratio === 2 && Module.bundle.pictures['/bundle/' + name + '@2x.png'];
-  const picture = twin || Module.bundle.pictures['/bundle/' + name + '.png'];
+  const box = soundboardBoot.frame.placed(soundboardBoot.frame.page(document.getElementById('screen'))).box;
+  const ratio = box.scale;
+  let scale = Math.min(kEngine.sharpestTwin, Math.floor(ratio)), picture;
+  for (; scale >= 1 && !picture; scale--) picture = Module.bundle.pictures['/bundle/' + name + (scale > 1 ? '@' + scale + 'x' : '') + '.png'];
   if (!picture) throw new Error(name + ' was not decoded');
-  const grow = twin ? 1 : ratio;
-  const seen = await Module.page.read(x * ratio, y * ratio, picture.width * grow, picture.height * grow);
+  const grow = ratio / (scale + 1);
+  const seen = await Module.page.read(Math.ceil(box.x + x * ratio - 0.5), Math.ceil(box.y + y * ratio - 0.5),
+                                      picture.width * grow, picture.height * grow);
   let opaque = 0, matched = 0;
   for (let i = 0; i < picture.rgba.length; i += 4) {
     if (picture.rgba[i + 3] !== 255) continue;

@@ -81,7 +81,7 @@ before(async () => {
   start('WebKitWebDriver', [`--port=${port}`], { ...sound, DISPLAY: display, XDG_RUNTIME_DIR: work });
   // The site with the tests' ear before its own scripts (WebDriver has no hook for that).
   const page = fs.readFileSync(path.join(SITE, 'index.html'), 'utf8')
-    .replace('<script src="Soundboard.js">', '<script src="ear.js"></script><script src="Soundboard.js">');
+    .replace('<head>', '<head>\n<script src="ear.js"></script>');
   copy = siteWith({ 'index.html': page, 'ear.js': fs.readFileSync(new URL('ear.js', import.meta.url)) });
   server = await site(copy);
   const capabilities = new Capabilities();
@@ -107,10 +107,8 @@ after(async () => {
 // Where a point of the frame is, in the window's pixels, the frame letterboxed as the page does.
 function inWindow([x, y]) {
   return driver.executeScript(`
-    const { frameWidth, frameHeight } = kEngineLimits;
-    const scale = Math.min(innerWidth / frameWidth, innerHeight / frameHeight);
-    return [(innerWidth - frameWidth * scale) / 2 + arguments[0] * scale,
-            (innerHeight - frameHeight * scale) / 2 + arguments[1] * scale].map(Math.round);`, x, y);
+    const page = soundboardBoot.frame.page(), box = soundboardBoot.frame.letterbox(page.width, page.height, page.insets);
+    return [box.x + arguments[0] * box.scale, box.y + arguments[1] * box.scale].map(Math.round);`, x, y);
 }
 
 // A click of the mouse there; false if the driver hiccuped (the click may or may not have
@@ -122,7 +120,7 @@ function click([x, y]) {
 
 test('in WebKit the page starts with the mixer on the audio thread, and a click on Coin is heard exactly', async () => {
   await driver.get(server.url);
-  await until('return !!(window.Module && Module.calledRun && Module.page.audio)', 'the start');
+  await until('return !!(window.Module && Module.calledRun && Module.page.mixing)', 'the start');
   assert.equal(await driver.executeScript('return Module.page.mixing'), 'audio thread');
   // The gesture that starts the sound, on a corner where no button is, so that the only Coin
   // heard is the click's below. The sound has started once its clock runs; a context whose

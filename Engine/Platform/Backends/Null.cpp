@@ -191,3 +191,13 @@ bool backend_clip_pending(const char*) {
   // A real backend whose files come later (over a network) says which are on their way.
   return false;
 }
+
+void backend_clip_wanted(const char*) {
+  // Such a backend brings that clip before the others: a press is waiting for it.
+}
+
+bool backend_picture_pending(const char*, int*, int*) {
+  // Such a backend says whether a picture it has not brought yet is on its way, and its size;
+  // it starts bringing it if it has not.
+  return false;
+}

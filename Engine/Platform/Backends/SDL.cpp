@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Contract.h"
 #include "Engine/Platform/Decode.h"
 #include "Engine/Platform/Desktop.h"
 #include "Engine/Platform/Raster.h"
@@ -23,12 +24,6 @@
 // ---------------------------------------------------------------------------------------------
 // State
 
-static constexpr int kMaxBufferFrames = 1024;  // a longer device buffer is too late for a press
-// Through PulseAudio, SDL's stream holds one buffer and no more, so a short one runs dry on a
-// loaded machine (the README's benchmark table gives the underruns at each size).
-static constexpr int kPulseBufferFrames = 1024;
-// PipeWire runs its whole graph at the shortest period a stream asks for (a power of two); it
-// holds the core's own 256 frames on a loaded 2-core machine (the README's benchmark table).
 // The drivers tried on Linux where the user names none: a desktop's own sound server first,
 // natively, rather than through PipeWire's PulseAudio layer and its extra period. Only real
 // outputs: SDL's file and dummy drivers are for those who ask for them.
@@ -389,7 +384,7 @@ bool backend_audio_open(int rate, bool any_rate, int frames, PlatAudioPull pull,
   int rate_change = any_rate ? SDL_AUDIO_ALLOW_FREQUENCY_CHANGE : 0;  // else SDL converts
   int changes = rate_change | SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
   SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, changes);
-  if (device && have.samples > kMaxBufferFrames) {
+  if (device && have.samples > kMaxDeviceBufferFrames) {
     // The device's own buffer is too long: let SDL feed it from buffers of the size we want.
     SDL_CloseAudioDevice(device);
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, rate_change);
@@ -422,4 +417,7 @@ bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
   return decode_wav_file(path, rate, out);
 }
 
-bool backend_clip_pending(const char*) { return false; }  // every file is here
+// Every file is here.
+bool backend_clip_pending(const char*) { return false; }
+void backend_clip_wanted(const char*) {}
+bool backend_picture_pending(const char*, int*, int*) { return false; }

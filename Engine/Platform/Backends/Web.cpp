@@ -1,32 +1,37 @@
 // The browser backend, for WebAssembly: the page's canvas is the window, pointer events are
-// the touches, the browser's frame callback runs the loop, and Web Audio plays the mixer on
-// its own audio thread where it can (WebMixer.cpp and .js). The page's side is Web.js (the
-// calls below named web_) and Loader.js, which fetches the
-// bundle before main and has the browser decode every picture and clip, so that they are here
-// synchronously when the tables ask.
+// the touches, the page's timers run the loop (at each tick's due time and at each event), and
+// Web Audio plays the mixer on the browser's audio thread (WebMixer.cpp and .js). The page's
+// side is Web.js (the calls below named web_) and Loader.js, which fetches the site's files and
+// has the browser decode them: the pictures before main, so that they are here when the tables
+// ask; the clips after the first frame, a player made before its clip waiting for it.
 //
 // The canvas fills the page: window units are CSS pixels, drawing is in device pixels, and the
 // core letterboxes the frame in it. Frames are drawn by the software compositor into memory
-// and only the damaged rectangles are copied to the canvas. The loop runs on the page's timers
-// (Web.js), at each tick's due time and at each event.
+// and only the damaged rectangles are copied to the canvas.
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "Engine/Platform/Backend.h"
+#include "Engine/Platform/Contract.h"
 #include "Engine/Platform/Downmix.h"
 #include "Engine/Platform/Mixer.h"
 #include "Engine/Platform/Raster.h"
 
 extern "C" {
 // Web.js
-void web_page_open(const char* title);
+void web_page_open(void);
 void web_page_size(int* css_width, int* css_height, int* pixel_width, int* pixel_height);
 void web_page_insets(float* left, float* top, float* right, float* bottom);
 void web_page_put(const uint8_t* rgba, int stride, int rows, const PlatIRect* rects, int count);
 void web_page_run(void);
-int web_audio_open(int rate, int frames, int* granted_rate, int* granted_frames);
+int web_audio_open(void);  // the context's rate; 0 before it is made, -1 without Web Audio
 void web_audio_close(void);
 void web_mixer_add(const int16_t* samples, uint32_t frames);
 void web_mixer_cue(int cue, int voice, uint32_t frame);
@@ -35,22 +40,19 @@ void web_picture_pixels(const char* path, uint8_t* rgba);
 int web_clip_frames(const char* path, int rate, int* channels, uint32_t* mask);  // -1: none at rate
 void web_clip_channels(const char* path, float* planar);
 bool web_clip_pending(const char* path);
+void web_clip_wanted(const char* path);
+bool web_picture_pending(const char* path, int* width, int* height);
+bool web_file_known(const char* path);
 }
 
 // ---------------------------------------------------------------------------------------------
 // State
 
-static constexpr const char* kBundleDir = "/bundle";        // where Loader.js puts the files
-static constexpr const char* kDocumentsDir = "/documents";  // nothing is written there
-static constexpr int kMaxAudioFrames = 16384;
-
 namespace {
 struct WebState {
   int css_width = 0, css_height = 0;
   RasterFrame frame;  // the canvas's pixels
-  PlatAudioPull pull = nullptr;  // the core's mixer, when a script node pulls it
-  int voices = 0;                // given to the worklet's mixer
-  int16_t audio[kMaxAudioFrames * 2];
+  int voices = 0;     // given to the page's mixer
 };
 }  // namespace
 
@@ -68,6 +70,12 @@ EMSCRIPTEN_KEEPALIVE void web_touch(int phase, int finger, int pointer, float x,
 
 // A clip that was still on its way when its player was made has come, or will not.
 EMSCRIPTEN_KEEPALIVE void web_clips_arrived(void) { core_clips_arrived(); }
+
+// The page's sound has started: its context is made.
+EMSCRIPTEN_KEEPALIVE void web_audio_arrived(void) { core_audio_device_added(); }
+
+// Another density's pictures, asked for when the screen changed, have come, or will not.
+EMSCRIPTEN_KEEPALIVE void web_pictures_arrived(void) { core_pictures_arrived(); }
 
 // The page was hidden or lost the focus: a release may never come.
 EMSCRIPTEN_KEEPALIVE void web_touch_cancel(void) { core_touch_cancel(); }
@@ -88,22 +96,12 @@ EMSCRIPTEN_KEEPALIVE double web_wait_ms(void) {
   int64_t wait = core_wait_ns();
   return wait < 0 ? -1 : static_cast<double>(wait) / 1e6;
 }
-
-// Mixes frames of stereo for the audio node and gives where they are.
-EMSCRIPTEN_KEEPALIVE const int16_t* web_audio_pull(int frames) {
-  if (frames > kMaxAudioFrames) frames = kMaxAudioFrames;
-  if (g.pull) g.pull(g.audio, frames);
-  return g.audio;
-}
 }
 
 // ---------------------------------------------------------------------------------------------
 // Life cycle
 
-bool backend_init(void) {
-  g.pull = nullptr;
-  return true;
-}
+bool backend_init(void) { return true; }
 
 void backend_shutdown(void) {
   backend_audio_close();
@@ -120,9 +118,9 @@ bool backend_screen_size(int* width, int* height) {
 }
 
 // The canvas already fills the page; the size asked for is the desktop's, and means nothing
-// here.
-bool backend_window_open(const char* title, int, int, int, int) {
-  web_page_open(title);
+// here. The title is the page's own, which names the program as the site was built.
+bool backend_window_open(const char*, int, int, int, int) {
+  web_page_open();
   web_resized();
   return true;
 }
@@ -188,53 +186,78 @@ bool backend_run_loop(void) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Audio: the mixer on the browser's audio thread, a copy of it in a worklet (WebMixer.cpp)
-// given the clips and cues through a port; else the core's, pulled on the page's thread.
+// Audio: the mixer runs on the page's side, a copy of it (WebMixer.cpp) on the browser's audio
+// thread in a worklet, or on the page's own thread where the browser has none; either takes
+// the clips and cues through a port, which keeps them until that mixer is ready, so that the
+// program starts without waiting for it.
 
-enum WebAudioMixing { kWebNoAudio, kWebPulled, kWebWorklet };
-enum WebCue { kWebStop, kWebPosition, kWebPlay };  // as WebMixer.js reads them
-
-static int worklet_add_voice(const int16_t* samples, uint32_t frames) {
+static int page_add_voice(const int16_t* samples, uint32_t frames) {
   if (g.voices >= kMixerVoices) return -1;
   web_mixer_add(samples, frames);
-  return g.voices++;  // the worklet's mixer numbers its voices in the same order
+  return g.voices++;  // the page's mixer numbers its voices in the same order
 }
 
-static const PlatMixerPort kWorkletPort = {
-    worklet_add_voice,
-    [](int voice) { web_mixer_cue(kWebStop, voice, 0); },
-    [](int voice, uint32_t frame) { web_mixer_cue(kWebPosition, voice, frame); },
-    [](int voice) { web_mixer_cue(kWebPlay, voice, 0); },
+static const PlatMixerPort kPagePort = {
+    page_add_voice,
+    [](int voice) { web_mixer_cue(kWebCueStop, voice, 0); },
+    [](int voice, uint32_t frame) { web_mixer_cue(kWebCuePosition, voice, frame); },
+    [](int voice) { web_mixer_cue(kWebCuePlay, voice, 0); },
 };
 
-// Opened once, at the context's own rate: a page's output follows the system's device itself.
-bool backend_audio_open(int rate, bool, int frames, PlatAudioPull pull, PlatAudioInfo* granted,
+// At the context's own rate: a page's output follows the system's device itself. The page
+// makes its context once the first frame is shown, since a browser may take a while to start
+// its sound, and says so (web_audio_arrived): the program starts without waiting for it.
+bool backend_audio_open(int, bool, int, PlatAudioPull, PlatAudioInfo* granted,
                         const PlatMixerPort** port) {
-  int granted_rate = 0, granted_frames = 0;
-  g.pull = pull;
   g.voices = 0;
-  int mixing = web_audio_open(rate, frames, &granted_rate, &granted_frames);
-  if (mixing == kWebNoAudio) {
-    g.pull = nullptr;
-    core_set_error("this browser has no Web Audio");
-    return false;
-  }
-  if (mixing == kWebWorklet) *port = &kWorkletPort;
-  *granted = {true, granted_rate, granted_frames};
+  int rate = web_audio_open();
+  if (rate < 0) core_set_error("this browser has no Web Audio");
+  if (rate <= 0) return false;
+  *port = &kPagePort;
+  *granted = {true, rate, kWebRenderQuantum};
   return true;
 }
 
-void backend_audio_close(void) {
-  web_audio_close();
-  g.pull = nullptr;
-}
+void backend_audio_close(void) { web_audio_close(); }
 
 // ---------------------------------------------------------------------------------------------
 // Files: what Loader.js fetched and the browser decoded
 
-std::string backend_bundle_dir(void) { return kBundleDir; }
+// The page has no file system, and the program no need of one: a path names the bundle's folder,
+// the documents folder, or a file the page has, its "." and ".." taken away as a real path's are
+// (there are no links). What the core's paths resolve, with the C library's name.
+extern "C" char* realpath(const char* path, char* resolved) {
+  if (!path || path[0] != '/') {
+    errno = ENOENT;
+    return nullptr;
+  }
+  std::vector<std::string> parts;
+  for (const char* at = path; *at;) {
+    const char* end = strchr(at, '/');
+    std::string part(at, end ? end - at : strlen(at));
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end ? end + 1 : at + part.size();
+  }
+  std::string real;
+  for (const std::string& part : parts) real += "/" + part;
+  if (real.empty()) real = "/";
+  bool known = real == kWebBundleDir || real == kWebDocumentsDir || web_file_known(real.c_str());
+  if (!known || real.size() >= PATH_MAX) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  char* out = resolved ? resolved : static_cast<char*>(malloc(real.size() + 1));
+  if (out) memcpy(out, real.c_str(), real.size() + 1);
+  return out;
+}
 
-std::string backend_documents_dir(void) { return kDocumentsDir; }
+std::string backend_bundle_dir(void) { return kWebBundleDir; }
+
+std::string backend_documents_dir(void) { return kWebDocumentsDir; }
 
 bool backend_decode_picture(const char* path, PlatPixels* out) {
   int width = 0, height = 0;
@@ -247,6 +270,12 @@ bool backend_decode_picture(const char* path, PlatPixels* out) {
 }
 
 bool backend_clip_pending(const char* path) { return web_clip_pending(path); }
+
+void backend_clip_wanted(const char* path) { web_clip_wanted(path); }
+
+bool backend_picture_pending(const char* path, int* width, int* height) {
+  return web_picture_pending(path, width, height);
+}
 
 // The browser's floats, every channel, mixed down and to 16 bits as a desktop's decoder does.
 bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {

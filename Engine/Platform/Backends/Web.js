@@ -1,25 +1,42 @@
 // The page's side of the browser backend (Web.cpp): the canvas, pointer events, the loop's
-// timer and Web Audio. Linked with --js-library. Pictures and clips were decoded before main by
-// Loader.js, into Module.bundle.
+// timer and Web Audio. Linked with --js-library. The page's head (Web/Boot.js) started the
+// painter and the first requests and decodes the pictures; Loader.js brings the clips.
 //
 // Nothing stands between a finger and its handler: the page's own thread runs no animation
 // frame callback and commits no canvas, either of which makes an event wait for it. The loop
 // runs on timers at the ticks' due times and at each event, and the frame is painted by a worker
-// that holds the canvas (an OffscreenCanvas), given only the damaged rectangles; a browser
-// without one paints on the page.
+// that holds the canvas (an OffscreenCanvas), given only the damaged rectangles. Only the first
+// frame is also painted on the page, on a canvas of its own under the worker's, so that the
+// browser sees it as the page's content (a worker's canvas counts for no contentful paint) and
+// shows it at once; that canvas goes once the worker's frame is on the screen. A browser that
+// cannot paint in a worker paints every frame on the page.
 //
-// What the page offers its tests and the benchmark, on Module.page:
+// What the page hands over, on Module:
+//   Module.bundle   the decoded pictures and clips, and the clips still pending (Loader.js)
+//   Module.sound    {audio, mixer}: the context, and a promise of the mixer's module (Loader.js)
+//   Module.openSound(rate)  a new context and mixer, to replace one that stood still
+//   Module.loader   clipWanted(path), picturePending(path), has(path): what the program asks of
+//                   the loader
+//   Module.clipReady, Module.picturesReady  the program's, for the loader: files have come
+// What it offers its tests and the benchmark, on Module.page:
 //   audio   the AudioContext now in use
-//   mixing  where the mixer runs: 'audio thread' (the worklet) or 'page' (a script processor)
+//   mixing  where the mixer runs, once it does: 'audio thread' (the worklet) or 'page'
 //   read(x, y, width, height)  a promise of the canvas's pixels there, as RGBA
-//   firstFrame  when the first frame was painted, in ms from the page's start (and the window
-//               is sent a 'soundboard-shown' event)
+//   size()  the canvas's pixels, [width, height] (fewer than the screen's where the frame is
+//           drawn at a whole scale and stretched: Frame.js's backing)
+//   firstFrame  when the first frame was handed to the screen, in ms from the page's start
+//               (and the window is sent a 'soundboard-shown' event); shown, when the painter's
+//               copy of it was on the screen
+//   offline  a promise that the offline copy is made, once every clip is in (Loader.js)
 
 mergeInto(LibraryManager.library, {
   $WebPage: {
     canvas: null,
     context: null,   // the canvas's, when the page paints it
     painter: null,   // the worker that paints it otherwise
+    first: null,     // the page's own canvas with the first frame, until the painter's shows
+    page: null,      // the page's size and safe area (Frame.js's page)
+    whole: false,    // the painter is owed the whole frame, not only what changed
     width: 0,        // the canvas's pixels
     height: 0,
     safeArea: null,  // an element whose padding is the safe area's insets
@@ -27,11 +44,11 @@ mergeInto(LibraryManager.library, {
     frame: null,     // an ImageData over the program's frame, for painting on the page
     reads: [],       // what each read the painter answers is waiting for
     timer: null,     // the loop's next step
-    audio: null,   // the AudioContext
-    node: null,    // its mixer: the worklet's node, or a script processor
-    mixer: null,   // the worklet mixer's module, when it mixes
-    frames: 0,     // of each render
-    clips: [],     // [samples, frames] of each clip given to the worklet
+    audio: null,     // the AudioContext
+    node: null,      // its mixer's node: the worklet's, or a script processor
+    port: null,      // where the mixer's messages go once it runs
+    waiting: [],     // what was posted before: [message, when]
+    clips: [],       // [samples, frames] of each clip, for a new context
     replacing: false,  // a new context is on its way
     held: {},  // pointers down on the canvas, by id: only they report moves (a Set would be
                // lost in the library's build)
@@ -53,80 +70,85 @@ mergeInto(LibraryManager.library, {
     },
 
     replace: function () {
-      var old = WebPage.audio;
       if (WebPage.replacing) return;
       WebPage.replacing = true;
       console.warn('Soundboard: the sound stood still; starting it again');
-      var sound = Module.openSound(old.sampleRate);  // the clips are at its rate
+      var old = WebPage.audio;
+      if (WebPage.node) WebPage.node.disconnect();
+      old.close().catch(function () {});
+      WebPage.start(Module.openSound(old.sampleRate));  // the clips are at its rate
+      WebPage.wake();
+    },
+
+    // The mixer for a context: the worklet's node where the audio thread can run it, else the
+    // same mixer on the page, pulled by a script processor. Until it runs, what is posted for
+    // it waits (the program does not wait for it); then it is given every clip so far and what
+    // waited, but a press that waited past kEngine.latePlayMs, which would sound from nowhere.
+    start: function (sound) {
+      var audio = sound.audio;
+      WebPage.audio = Module.page.audio = audio;
+      WebPage.node = WebPage.port = null;
+      WebPage.replacing = false;
       sound.mixer.then(function (mixer) {
-        if (WebPage.node) WebPage.node.disconnect();
-        old.close().catch(function () {});
-        WebPage.start({audio: sound.audio, mixer: mixer}, WebPage.frames);
-        WebPage.wake();
+        if (!mixer || WebPage.audio !== audio) return null;
+        if (mixer.worklet) {
+          var node = new AudioWorkletNode(audio, 'soundboard-mixer', {
+            numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
+            processorOptions: {wasm: mixer.bytes, cue: kEngine.cue},
+          });
+          return {node: node, port: node.port, mixing: 'audio thread'};
+        }
+        return import(new URL(Module.page.mixerScript, document.baseURI).href).then(function (module) {
+          return module.Mixer.create(mixer.bytes, kEngine.cue);
+        }).then(function (own) {
+          var node = audio.createScriptProcessor(kEngine.audioFrames.script, 0, 2);
+          node.onaudioprocess = function (event) {
+            own.render(event.outputBuffer.getChannelData(0), event.outputBuffer.getChannelData(1));
+          };
+          return {node: node, port: {postMessage: function (message) { own.apply(message); }}, mixing: 'page'};
+        });
+      }).then(function (mixer) {
+        if (!mixer || WebPage.audio !== audio) return;
+        mixer.node.connect(audio.destination);
+        WebPage.node = mixer.node;
+        WebPage.clips.forEach(function (clip) { WebPage.give(mixer.port, clip); });
+        var late = performance.now() - kEngine.latePlayMs;
+        WebPage.waiting.forEach(function (waited) {
+          if (waited[0][0] !== kEngine.cue.play || waited[1] >= late) mixer.port.postMessage(waited[0]);
+        });
+        WebPage.waiting = [];
+        WebPage.port = mixer.port;
+        Module.page.mixing = mixer.mixing;
+      }).catch(function (error) {
+        console.warn('Soundboard: no mixer (' + error.message + '): no sound');
       });
     },
 
-    // The mixer's node on a context: the worklet, given every clip so far, or a script node.
-    start: function (sound, frames) {
-      var audio = sound.audio, node;
-      if (sound.mixer) {
-        node = new AudioWorkletNode(audio, 'soundboard-mixer', {
-          numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
-          processorOptions: {wasm: sound.mixer},
-        });
-        WebPage.frames = 128;  // a render quantum
-      } else {
-        var size = 256;  // the smallest a script processor takes
-        while (size < frames && size < 16384) size *= 2;
-        node = audio.createScriptProcessor(size, 0, 2);
-        node.onaudioprocess = WebPage.pull;
-        WebPage.frames = size;
-      }
-      node.connect(audio.destination);
-      WebPage.audio = audio;
-      WebPage.node = node;
-      WebPage.replacing = false;
-      WebPage.mixer = sound.mixer;
-      WebPage.clips.forEach(function (clip) { WebPage.send(clip[0], clip[1]); });
-      Module.page.audio = audio;
-      Module.page.mixing = sound.mixer ? 'audio thread' : 'page';
-    },
-
-    send: function (samples, frames) {
-      if (!WebPage.mixer) return;
-      var copy = HEAP16.slice(samples >> 1, (samples >> 1) + 2 * frames);
-      WebPage.node.port.postMessage({clip: copy.buffer}, [copy.buffer]);
-    },
-
-    pull: function (event) {
-      var left = event.outputBuffer.getChannelData(0), right = event.outputBuffer.getChannelData(1);
-      var frames = left.length;
-      var at = _web_audio_pull(frames) >> 1;
-      var samples = HEAP16;
-      for (var i = 0; i < frames; i++) {
-        left[i] = samples[at + 2 * i] / 32768;
-        right[i] = samples[at + 2 * i + 1] / 32768;
-      }
+    // A clip to a mixer: a copy of the program's samples, handed over whole.
+    give: function (port, clip) {
+      var copy = HEAP16.slice(clip[0] >> 1, (clip[0] >> 1) + 2 * clip[1]);
+      port.postMessage({clip: copy.buffer}, [copy.buffer]);
     },
 
     pointer: function (event) {
-      var phases = {pointerdown: 0, pointermove: 1, pointerup: 2, pointercancel: 2};
+      var phases = {pointerdown: kEngine.touch.began, pointermove: kEngine.touch.moved,
+                    pointerup: kEngine.touch.ended, pointercancel: kEngine.touch.ended};
       var phase = phases[event.type];
       var finger = event.pointerType !== 'mouse';
-      if (phase === 0) {
+      if (phase === kEngine.touch.began) {
         if (!finger && event.button !== 0) return;
         WebPage.held[event.pointerId] = true;
         WebPage.canvas.setPointerCapture(event.pointerId);  // its release comes here, always
       } else if (!WebPage.held[event.pointerId]) {
         return;  // a mouse moving over the page with no button down
-      } else if (phase === 2) {
+      } else if (phase === kEngine.touch.ended) {
         delete WebPage.held[event.pointerId];
       }
       event.preventDefault();
       var box = WebPage.canvas.getBoundingClientRect();
       _web_touch(phase, finger ? 1 : 0, event.pointerId, event.clientX - box.left,
                  event.clientY - box.top);
-      if (phase !== 1) WebPage.wake();
+      if (phase !== kEngine.touch.moved) WebPage.wake();
       WebPage.step();  // what the touch changed is painted now
     },
 
@@ -140,19 +162,14 @@ mergeInto(LibraryManager.library, {
     // The canvas's pixels: its size on the page at the screen's density; and the safe area's
     // insets, which the page's CSS knows as env(safe-area-inset-*).
     fit: function () {
-      var safe = getComputedStyle(WebPage.safeArea);
-      WebPage.insets = ['paddingLeft', 'paddingTop', 'paddingRight', 'paddingBottom'].map(function (side) {
-        return parseFloat(safe[side]) || 0;
-      });
-      var canvas = WebPage.canvas;
-      var ratio = window.devicePixelRatio || 1;
-      var width = Math.round(canvas.clientWidth * ratio);
-      var height = Math.round(canvas.clientHeight * ratio);
-      if (width === WebPage.width && height === WebPage.height) return;
-      WebPage.width = width;
-      WebPage.height = height;
-      if (WebPage.painter) WebPage.painter.postMessage({size: [width, height]});
-      else { canvas.width = width; canvas.height = height; }
+      var page = soundboardBoot.frame.page(WebPage.canvas), size = soundboardBoot.frame.backing(page);
+      WebPage.page = page;
+      WebPage.insets = page.insets;
+      if (size[0] === WebPage.width && size[1] === WebPage.height) return;
+      WebPage.width = size[0];
+      WebPage.height = size[1];
+      if (WebPage.painter) WebPage.painter.postMessage({size: size});
+      else { WebPage.canvas.width = size[0]; WebPage.canvas.height = size[1]; }
     },
 
     resize: function () {
@@ -161,44 +178,24 @@ mergeInto(LibraryManager.library, {
       WebPage.step();
     },
 
-    // The worker's whole program: it holds the canvas, paints the rectangles it is given, and
-    // reads pixels back for the tests.
-    paint: function () {
-      var canvas = null, context = null;
-      onmessage = function (event) {
-        var m = event.data;
-        if (m.canvas) {
-          canvas = m.canvas;
-          context = canvas.getContext('2d');
-        } else if (m.size) {
-          canvas.width = m.size[0];
-          canvas.height = m.size[1];
-        } else if (m.read) {
-          var r = m.read, pixels = context.getImageData(r[0], r[1], r[2], r[3]).data;
-          postMessage({read: m.id, pixels: pixels}, [pixels.buffer]);
-        } else {
-          m.rects.forEach(function (r) {
-            context.putImageData(new ImageData(new Uint8ClampedArray(r.pixels), r.w, r.h), r.x, r.y);
-          });
-        }
-      };
-    },
-
-    // Hands the canvas to a painter where the browser can paint one in a worker.
+    // Hands the canvas to the painter the page's head started, where there is one.
     takeCanvas: function (canvas) {
-      if (typeof canvas.transferControlToOffscreen !== 'function' ||
-          typeof OffscreenCanvasRenderingContext2D !== 'function') {
+      var painter = soundboardBoot.painter;
+      if (!painter) {
         WebPage.context = canvas.getContext('2d');
         return;
       }
-      var code = '(' + WebPage.paint.toString() + ')()';
-      var painter = new Worker(URL.createObjectURL(new Blob([code], {type: 'text/javascript'})));
       var offscreen = canvas.transferControlToOffscreen();
       painter.postMessage({canvas: offscreen}, [offscreen]);
-      painter.onmessage = function (event) {
-        var waiting = WebPage.reads[event.data.read];
-        delete WebPage.reads[event.data.read];
-        waiting(event.data.pixels);
+      soundboardBoot.heard = function (message) {
+        if (message.shown) {
+          Module.page.shown = performance.now();
+          WebPage.keepFirst();
+          return;
+        }
+        var waiting = WebPage.reads[message.read];
+        delete WebPage.reads[message.read];
+        waiting(message.pixels);
       };
       WebPage.painter = painter;
     },
@@ -213,6 +210,57 @@ mergeInto(LibraryManager.library, {
       return pixels;
     },
 
+    // The frame as it is now, whole, to the painter.
+    paintWhole: function () {
+      WebPage.whole = false;
+      var pixels = new Uint8ClampedArray(WebPage.frame.data);
+      WebPage.painter.postMessage({rects: [{x: 0, y: 0, w: WebPage.frame.width, h: WebPage.frame.height,
+                                           pixels: pixels.buffer}]}, [pixels.buffer]);
+    },
+
+    // The painter's first frame is on the screen: the page's own copy goes; the frame's place
+    // in it is kept, as a picture, for the next visit on a screen like this (Boot.js shows it),
+    // written when the page has nothing else to do, unless it is what this visit showed.
+    keepFirst: function () {
+      var first = WebPage.first, snapshot = soundboardBoot.snapshot;
+      if (!first) return;
+      WebPage.first = null;
+      var place = soundboardBoot.frame.placed(WebPage.page), crop = document.createElement('canvas');
+      crop.width = place.width;
+      crop.height = place.height;
+      crop.getContext('2d').drawImage(first, place.x, place.y, place.width, place.height, 0, 0, place.width, place.height);
+      first.remove();
+      if (!window.caches || snapshot.shown) return;
+      (window.requestIdleCallback || setTimeout)(function () {
+        crop.toBlob(function (picture) {  // WebP where the browser writes it, else PNG
+          if (!picture) return;
+          caches.open(snapshot.cache).then(function (cache) {
+            return cache.keys().then(function (old) {
+              return Promise.all(old.map(function (key) { return cache.delete(key); }));
+            }).then(function () { return cache.put(snapshot.key, new Response(picture)); });
+          }).catch(function () {});
+        }, 'image/webp', 0.9);
+      });
+    },
+
+    // The first frame, on a canvas of the page's own, whole, under the painter's, so that it is
+    // on the screen at once and the browser counts it as the page's content (a worker's canvas
+    // it does not). It stands in for the picture from the visit before, if that was shown.
+    paintFirst: function (frame) {
+      var canvas = document.createElement('canvas');
+      canvas.setAttribute('aria-hidden', 'true');
+      canvas.style.cssText = 'position: fixed; inset: 0; width: 100%; height: 100%; pointer-events: none;';
+      canvas.width = frame.width;
+      canvas.height = frame.height;
+      canvas.getContext('2d').putImageData(frame, 0, 0);
+      WebPage.canvas.parentNode.insertBefore(canvas, WebPage.canvas);
+      WebPage.first = canvas;
+      var shown = soundboardBoot.snapshot.shown;  // goes once painted, with this over it
+      if (shown) shown.decode().catch(function () {}).then(function () {
+        requestAnimationFrame(function () { setTimeout(function () { shown.remove(); }); });
+      });
+    },
+
     // One pass of the program's loop now, and the next at the next tick's due time. A hidden
     // page takes none: shown again, its clock skips the ticks it missed.
     step: function () {
@@ -225,10 +273,9 @@ mergeInto(LibraryManager.library, {
   },
 
   web_page_open__deps: ['$WebPage'],
-  web_page_open: function (title) {
-    var canvas = Module.canvas || document.getElementById('screen');
+  web_page_open: function () {
+    var canvas = document.getElementById('screen');
     WebPage.canvas = canvas;
-    document.title = UTF8ToString(title);
     ['pointerdown', 'pointermove', 'pointerup', 'pointercancel'].forEach(function (type) {
       canvas.addEventListener(type, WebPage.pointer, {passive: false});
     });
@@ -242,19 +289,15 @@ mergeInto(LibraryManager.library, {
       WebPage.step();
     });
     window.addEventListener('blur', WebPage.cancel);
-    var safe = document.createElement('div');
-    safe.style.cssText = 'position: fixed; visibility: hidden; pointer-events: none; padding: ' +
-      'env(safe-area-inset-top) env(safe-area-inset-right) env(safe-area-inset-bottom) env(safe-area-inset-left)';
-    document.body.appendChild(safe);
-    WebPage.safeArea = safe;
     WebPage.takeCanvas(canvas);
     WebPage.fit();
     Module.page.read = WebPage.read;
+    Module.page.size = function () { return [WebPage.width, WebPage.height]; };
   },
 
   web_page_size__deps: ['$WebPage'],
   web_page_size: function (css_width, css_height, pixel_width, pixel_height) {
-    var canvas = WebPage.canvas || Module.canvas || document.getElementById('screen');
+    var canvas = WebPage.canvas || document.getElementById('screen');
     HEAP32[css_width >> 2] = canvas.clientWidth;
     HEAP32[css_height >> 2] = canvas.clientHeight;
     HEAP32[pixel_width >> 2] = WebPage.width;  // fitted to the screen once the page is open
@@ -271,14 +314,23 @@ mergeInto(LibraryManager.library, {
 
   // Paints the damaged rectangles of the program's frame (RGBA, `stride` pixels a row): copies
   // of them to the painter, all in one message so that they show together, or straight from
-  // the frame's memory onto the page's canvas.
+  // the frame's memory onto the page's canvas. The first frame is painted on the page at once,
+  // and copied whole to the painter only after it has gone to the screen.
   web_page_put__deps: ['$WebPage'],
   web_page_put: function (rgba, stride, rows, rects, count) {
-    if (!Module.page.firstFrame) {
-      Module.page.firstFrame = performance.now();
-      dispatchEvent(new Event('soundboard-shown'));
+    var frame = WebPage.frame;
+    if (!frame || frame.data.buffer !== HEAPU8.buffer || frame.data.byteOffset !== rgba ||
+        frame.width !== stride || frame.height !== rows) {
+      frame = WebPage.frame = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, stride * rows * 4), stride, rows);
     }
-    if (WebPage.painter) {
+    var first = !Module.page.firstFrame;
+    if (first && WebPage.painter) {
+      WebPage.paintFirst(frame);
+      WebPage.whole = true;
+      setTimeout(function () { if (WebPage.whole) WebPage.paintWhole(); });
+    } else if (WebPage.painter && WebPage.whole) {
+      WebPage.paintWhole();
+    } else if (WebPage.painter) {
       var list = [], buffers = [];
       for (var i = 0; i < count; i++) {
         var r = HEAP32.subarray((rects >> 2) + 4 * i, (rects >> 2) + 4 * i + 4);
@@ -291,57 +343,61 @@ mergeInto(LibraryManager.library, {
         buffers.push(pixels.buffer);
       }
       WebPage.painter.postMessage({rects: list}, buffers);
-      return;
+    } else {
+      for (var j = 0; j < count; j++) {
+        var q = HEAP32.subarray((rects >> 2) + 4 * j, (rects >> 2) + 4 * j + 4);
+        WebPage.context.putImageData(frame, 0, 0, q[0], q[1], q[2], q[3]);
+      }
     }
-    var frame = WebPage.frame;
-    if (!frame || frame.data.buffer !== HEAPU8.buffer || frame.data.byteOffset !== rgba ||
-        frame.width !== stride || frame.height !== rows) {
-      frame = WebPage.frame = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, stride * rows * 4), stride, rows);
-    }
-    for (var j = 0; j < count; j++) {
-      var q = HEAP32.subarray((rects >> 2) + 4 * j, (rects >> 2) + 4 * j + 4);
-      WebPage.context.putImageData(frame, 0, 0, q[0], q[1], q[2], q[3]);
+    if (first) {
+      Module.page.firstFrame = performance.now();
+      dispatchEvent(new Event('soundboard-shown'));
     }
   },
 
   web_page_run__deps: ['$WebPage'],
   web_page_run: function () {
     Module.clipReady = _web_clips_arrived;  // for Loader.js, once a pending clip has come
+    Module.picturesReady = _web_pictures_arrived;  // and once pictures it was asked for have
+    Module.soundReady = _web_audio_arrived;  // and once it has made the sound's context
     WebPage.step();
   },
 
-  // The sound: the mixer on the browser's audio thread, in a worklet with a copy of it
-  // (WebMixer.js), where the browser has worklets; else the core's mixer pulled on the page's
-  // own thread by a script processor, whose buffers a busy page can make late.
-  // Returns 0 without Web Audio, 1 when the core's mixer is pulled, 2 when the worklet mixes.
+  // The sound: the context the loader made, at its own rate; 0 before it made one (it says when
+  // it has, Module.soundReady), -1 without Web Audio. The mixer comes when it comes
+  // (WebPage.start).
   web_audio_open__deps: ['$WebPage'],
-  web_audio_open: function (rate, frames, granted_rate, granted_frames) {
+  web_audio_open: function () {
     var sound = Module.sound;
-    if (!sound) return 0;
-    WebPage.start(sound, frames);
-    HEAP32[granted_rate >> 2] = sound.audio.sampleRate;
-    HEAP32[granted_frames >> 2] = WebPage.frames;
-    return WebPage.mixer ? 2 : 1;
+    if (!sound) return window.AudioContext || window.webkitAudioContext ? 0 : -1;
+    WebPage.clips = [];
+    WebPage.waiting = [];
+    WebPage.start(sound);
+    return sound.audio.sampleRate;
   },
 
   web_audio_close__deps: ['$WebPage'],
   web_audio_close: function () {
     if (WebPage.node) WebPage.node.disconnect();
-    WebPage.node = null;
+    WebPage.node = WebPage.port = WebPage.audio = null;
     WebPage.clips = [];
+    WebPage.waiting = [];
   },
 
-  // A clip for the worklet's mixer: a copy of the program's samples, handed over whole. The
-  // program keeps its own, from which a new context is given them again.
+  // A clip for the mixer, in the order of its voice. The program keeps its own samples, from
+  // which a new context is given them again.
   web_mixer_add__deps: ['$WebPage'],
   web_mixer_add: function (samples, frames) {
-    WebPage.clips.push([samples, frames]);
-    WebPage.send(samples, frames);
+    var clip = [samples, frames];
+    WebPage.clips.push(clip);
+    if (WebPage.port) WebPage.give(WebPage.port, clip);
   },
 
   web_mixer_cue__deps: ['$WebPage'],
   web_mixer_cue: function (cue, voice, frame) {
-    if (WebPage.node) WebPage.node.port.postMessage([cue, voice, frame]);
+    var message = [cue, voice, frame];
+    if (WebPage.port) WebPage.port.postMessage(message);
+    else if (WebPage.audio) WebPage.waiting.push([message, performance.now()]);
   },
 
   web_picture_size: function (path, width, height) {
@@ -356,6 +412,14 @@ mergeInto(LibraryManager.library, {
     HEAPU8.set(Module.bundle.pictures[UTF8ToString(path)].rgba, rgba);
   },
 
+  web_picture_pending: function (path, width, height) {
+    var coming = Module.loader.picturePending(UTF8ToString(path));
+    if (!coming) return false;
+    HEAP32[width >> 2] = coming.width;
+    HEAP32[height >> 2] = coming.height;
+    return true;
+  },
+
   web_clip_frames: function (path, rate, channels, mask) {
     var clip = Module.bundle.clips[UTF8ToString(path)];
     if (!clip || clip.rate !== rate) return -1;
@@ -364,8 +428,16 @@ mergeInto(LibraryManager.library, {
     return clip.channels[0].length;
   },
 
+  web_file_known: function (path) {
+    return Module.loader.has(UTF8ToString(path));
+  },
+
   web_clip_pending: function (path) {
     return !!Module.bundle.pending[UTF8ToString(path)];
+  },
+
+  web_clip_wanted: function (path) {
+    Module.loader.clipWanted(UTF8ToString(path));
   },
 
   // Every channel as the browser decoded it, one after another.

@@ -1,34 +1,27 @@
-// The browser's audio thread: an AudioWorkletProcessor running the engine's mixer, compiled
-// on its own (WebMixer.cpp). The page (Web.js) hands over the module's bytes when it makes the
-// node, then posts each clip once and every cue; they are applied in order, between renders.
-// Until the module is ready, the processor outputs silence and keeps what arrives.
+// The engine's mixer (Mixer.cpp), compiled on its own to a small WebAssembly module
+// (WebMixer.cpp), as the page's side of the browser backend runs it: on the browser's audio
+// thread in an AudioWorkletProcessor, or on the page's own thread (Web.js imports this module)
+// where the browser has no worklets. One class, Mixer, either way.
 //
-// Messages: {clip: ArrayBuffer of 16-bit stereo} | [cue, voice, frame], cue 0 stop,
-// 1 set position, 2 play. Sends 'ready' once it mixes.
-//
-// A worklet's scope has no fetch, atob or TextDecoder, and WebKit cannot post a compiled
-// module: the bytes come whole and are compiled here.
+// Messages, applied in order between renders: {clip: ArrayBuffer of 16-bit stereo}, each clip
+// once, in the order of its voice; [cue, voice, frame], the cues of kEngine.cue (stop, set the
+// position, play). The processor is given the module's bytes when its node is made (a worklet's
+// scope has no fetch, and WebKit cannot post a compiled module), outputs silence and keeps what
+// arrives until the module is ready, then says 'ready'.
 
-const kStop = 0, kPosition = 1, kPlay = 2;
-
-class SoundboardMixer extends AudioWorkletProcessor {
-  constructor(options) {
-    super();
-    this.mixer = null;
-    this.waiting = [];
-    this.port.onmessage = (event) => {
-      if (this.mixer) this.apply(event.data);
-      else this.waiting.push(event.data);
-    };
+export class Mixer {
+  // Compiles and starts the module; cue: the cue codes (kEngine.cue).
+  static async create(bytes, cue) {
     const imports = {env: {emscripten_notify_memory_growth: () => {}}};
-    WebAssembly.instantiate(options.processorOptions.wasm, imports).then(({instance}) => {
-      instance.exports._initialize();
-      this.mixer = instance.exports;
-      this.heap = new Int16Array(this.mixer.memory.buffer);
-      for (const message of this.waiting) this.apply(message);
-      this.waiting = null;
-      this.port.postMessage('ready');
-    });
+    const {instance} = await WebAssembly.instantiate(bytes, imports);
+    instance.exports._initialize();
+    return new Mixer(instance.exports, cue);
+  }
+
+  constructor(exports, cue) {
+    this.mixer = exports;
+    this.cue = cue;
+    this.heap = new Int16Array(exports.memory.buffer);
   }
 
   apply(message) {
@@ -42,14 +35,13 @@ class SoundboardMixer extends AudioWorkletProcessor {
       return;
     }
     const [cue, voice, frame] = message;
-    if (cue === kStop) mixer.web_mixer_stop(voice);
-    else if (cue === kPosition) mixer.web_mixer_set_position(voice, frame);
-    else if (cue === kPlay) mixer.web_mixer_play(voice);
+    if (cue === this.cue.stop) mixer.web_mixer_stop(voice);
+    else if (cue === this.cue.position) mixer.web_mixer_set_position(voice, frame);
+    else if (cue === this.cue.play) mixer.web_mixer_play(voice);
   }
 
-  process(inputs, outputs) {
-    if (!this.mixer) return true;  // the outputs start silent
-    const [left, right] = outputs[0];
+  // Mixes the next frames into two channels of floats.
+  render(left, right) {
     const frames = left.length;
     const at = this.mixer.web_mixer_render(frames) >> 1;
     if (this.heap.buffer !== this.mixer.memory.buffer) this.heap = new Int16Array(this.mixer.memory.buffer);
@@ -58,8 +50,33 @@ class SoundboardMixer extends AudioWorkletProcessor {
       left[i] = samples[at + 2 * i] / 32768;
       right[i] = samples[at + 2 * i + 1] / 32768;
     }
-    return true;
   }
 }
 
-registerProcessor('soundboard-mixer', SoundboardMixer);
+if (typeof AudioWorkletProcessor === 'function') {
+  class SoundboardMixer extends AudioWorkletProcessor {
+    constructor(options) {
+      super();
+      this.mixer = null;
+      this.waiting = [];
+      this.port.onmessage = (event) => {
+        if (this.mixer) this.mixer.apply(event.data);
+        else this.waiting.push(event.data);
+      };
+      const {wasm, cue} = options.processorOptions;
+      Mixer.create(wasm, cue).then((mixer) => {
+        for (const message of this.waiting) mixer.apply(message);
+        this.waiting = null;
+        this.mixer = mixer;
+        this.port.postMessage('ready');
+      });
+    }
+
+    process(inputs, outputs) {
+      if (this.mixer) this.mixer.render(outputs[0][0], outputs[0][1]);  // else they stay silent
+      return true;
+    }
+  }
+
+  registerProcessor('soundboard-mixer', SoundboardMixer);
+}
