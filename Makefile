@@ -85,7 +85,11 @@ demo: release deps-native
 	  -layers Optimize Docs/Demo/demo.gif
 	@ls -l Docs/Demo
 
-bench: deps-bench web Tests/Web/node_modules
+Benchmarks/node_modules: Benchmarks/package-lock.json
+	npm ci --prefix Benchmarks --no-audit --no-fund
+	@touch $@
+
+bench: deps-bench web Tests/Web/node_modules Benchmarks/node_modules
 	cmake -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DWITH_TESTS=OFF
 	cmake --build $(BUILD)/bench -j$(JOBS)
 	Benchmarks/bench.sh $(BUILD)/bench/bin $(BUILD)/web/site

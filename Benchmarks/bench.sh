@@ -79,7 +79,14 @@ unset PULSE_RUNTIME_PATH PULSE_STATE_PATH PULSE_SERVER
 
 # --- Sound at the ear in a browser: headless Chromium, the page on loopback -------------------
 if [ -n "$site" ]; then
-  node "$(dirname "$0")/web-latency.mjs" "$site" 200 | say
+  node "$(dirname "$0")/web-latency.mjs" "$site" "$bin" 200 | say
+fi
+
+# --- A phone's first visit and its second, over slow 4G, its CPU four times slower ----------
+if [ -n "$site" ]; then
+  node "$(dirname "$0")/web-firstvisit.mjs" "$site" | say
+  node "$(dirname "$0")/clip-format.mjs" "$site" "$bin" | say
+  CHROME_PATH=/usr/bin/chromium node "$(dirname "$0")/lighthouse.mjs" "$site" 2>/dev/null | say
 fi
 
 # --- Start-up and memory, headless ---------------------------------------------------------
@@ -146,8 +153,17 @@ awk '
     row("", "", "web_script_busy_glitches", "our page, script processor")
     row("browser: event to listener p50, ms", "web_event_wait_p50_ms", "web_bare_event_wait_p50_ms", "bare AudioBufferSourceNode page")
     row("browser: base / output latency, ms", "web_base_latency_ms", "web_output_latency_ms", "output latency")
-    row("browser: first frame, first visit, ms", "web_first_frame_ms", "", "")
-    row("browser: first frame, cached, ms", "web_first_frame_cached_ms", "", "")
+    row("slow 4G: board on screen (filmstrip), ms", "web_slow4g_first_frame_ms", "web_slow4g_page_first_frame_ms", "the page's own count")
+    row("slow 4G: every clip playable, ms", "web_slow4g_all_clips_ms", "", "")
+    row("first visit: bytes / requests", "web_first_visit_bytes", "web_first_visit_requests", "requests")
+    row("first visit: files sent twice", "web_first_visit_files_sent_twice", "", "")
+    row("press at the first frame to audible, ms", "web_early_press_to_audible_ms", "", "")
+    row("cached visit: board on screen, ms", "web_first_frame_cached_ms", "web_page_first_frame_cached_ms", "the program's own first frame")
+    row("clips: bytes sent / WAV bytes", "web_clip_bytes", "web_clip_wav_bytes", "the bundle's WAVs")
+    row("clips: SNR against the WAV, dB", "web_clip_snr_db_mean", "web_clip_snr_db_min", "the least")
+    row("Lighthouse mobile: performance", "lighthouse_performance", "lighthouse_accessibility", "accessibility")
+    row("", "", "lighthouse_best_practices", "best practices")
+    row("", "", "lighthouse_seo", "SEO")
     row("touch to screen p99, ms", "touch_to_screen_p99_ms", "", "")
     row("tick lateness p99, ms", "tick_late_p99_ms", "", "")
     row("drift after 300 ticks, ms", "drift_ms", "naive_drift_ms", "a SDL_Delay(33) loop")

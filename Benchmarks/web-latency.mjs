@@ -5,20 +5,18 @@
 //     stamps map output frames to the page's clock);
 //   - glitches: with Theme playing 5 s, the places where what is heard departs from the clip,
 //     with the page idle and with its main thread blocked 40 ms every 150 ms;
-//   - the wait of a pointer event for the page's first listener;
-//   - the first frame, from navigation, on a first visit and on a second (cached).
+//   - the wait of a pointer event for the page's first listener.
 // For our page (the mixer on the audio thread), our page with that taken away (the script
 // processor on the page's thread), and a bare page that starts an AudioBufferSourceNode in its
 // handler, each measured the same way in the same run.
 //
-//   node Benchmarks/web-latency.mjs SITE_DIR [PRESSES]     (make bench)
+//   node Benchmarks/web-latency.mjs SITE_DIR BUNDLE_DIR [PRESSES]     (make bench)
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { launch, site, openPage, phonePage, look, until, down, up, press, BUTTONS } from '../Tests/Web/page.mjs';
-import { readPack } from '../Web/pack.mjs';
 
-const presses = Number(process.argv[3] ?? 100);
+const presses = Number(process.argv[4] ?? 100);
 const print = (name, value) => console.log(`${name} ${value.toFixed(3)}`);
 const pause = (ms) => new Promise((done) => setTimeout(done, ms));
 
@@ -172,31 +170,13 @@ const ours = {
   theme: "Module.bundle.clips['/bundle/Theme.wav']",
 };
 
-// From navigation to the first frame painted, on a first visit (nothing cached) and on a second
-// (the service worker's copy): the median of three of each.
-async function firstFrames() {
-  const cold = [], cached = [];
-  for (let i = 0; i < 3; i++) {
-    const page = await phonePage(browser);
-    await page.goto(server.url);
-    cold.push(await until(page, () => Module.page?.firstFrame, null, 'the first frame', 20));
-    await until(page, () => navigator.serviceWorker.controller !== null, null, 'the service worker', 20);
-    await page.reload();
-    cached.push(await until(page, () => Module.page?.firstFrame, null, 'the first frame', 20));
-    await page.context().close();
-  }
-  print('web_first_frame_ms', quantile(cold, 0.5));
-  print('web_first_frame_cached_ms', quantile(cached, 0.5));
-}
-
 const browser = await launch();
 const server = await site(process.argv[2]);
 const bareDir = fs.mkdtempSync(path.join(os.tmpdir(), 'bare-page-'));
 fs.writeFileSync(path.join(bareDir, 'index.html'), bare);
-fs.writeFileSync(path.join(bareDir, 'Theme.wav'), readPack(path.join(process.argv[2], 'bundle.pack'))['Theme.wav']);
+fs.copyFileSync(path.join(process.argv[3], 'Theme.wav'), path.join(bareDir, 'Theme.wav'));
 const bareServer = await site(bareDir);
 try {
-  await firstFrames();
   const page = await openPage(browser, server.url);
   await measure('web_', page, { ...ours, playTheme: async () => { await press(page, 'Theme'); await up(page); } });
   await page.context().close();

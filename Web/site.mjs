@@ -234,7 +234,7 @@ export function writeData(site, pictures, clips, limits, encode = null) {
       out.clips.push({ name, refused: `larger than ${limits.maxClipFileBytes / (1 << 20)} MiB` });
       continue;
     }
-    const made = encode ? clip(encode, bytes) : { bytes, ext: name.split('.').pop().toLowerCase() };
+    const made = encode ? clip(encode, bytes) : { bytes, ext: wavHeader(bytes) ? 'wav' : 'mp3' };
     const stem = path.basename(name).replace(/\.[^.]*$/, '').replace(/[^A-Za-z0-9_-]/g, '_');
     out.clips.push({ name, url: writeNamed(site, stem, made.ext, made.bytes), bytes: made.bytes.length,
                      ...(made.frames ? { frames: made.frames, rate: made.rate, lead: made.lead } : {}) });

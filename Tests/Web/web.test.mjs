@@ -386,6 +386,70 @@ test('a first visit sends each file once, and only what this screen needs; a sha
   await closePage(page);
 });
 
+test('a new build reaches the next visit and replaces the offline copy; a deploy half done is never taken; a host that lets browsers keep every file changes none of it', async () => {
+  // Build B: the site with Coin's picture and clip changed, so their files, names and the
+  // version too.
+  const jump = readList(SITE).clips.find((clip) => clip.name === 'Jump.wav').url;
+  const b = siteWith({ 'Coin1@2x.png': fs.readFileSync(path.join(NATIVE_BUNDLE, 'Coin2@2x.png')),
+                       'Coin.wav': fs.readFileSync(path.join(SITE, jump)) });
+  const live = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-live-'));
+  const deploy = (files) => {  // the host's folder, made to hold these files, each by its name
+    for (const file of fs.readdirSync(live)) fs.rmSync(path.join(live, file));
+    for (const [file, from] of files) fs.copyFileSync(from, path.join(live, file));
+  };
+  const whole = (dir) => fs.readdirSync(dir).map((file) => [file, path.join(dir, file)]);
+  const host = await site(live, { cache: 600 });  // every file kept ten minutes
+  const version = (page) => look(page, () => soundboardBoot.site.version);
+  const [versionA, versionB] = [readList(SITE).version, readList(b).version];
+  try {
+    deploy(whole(SITE));
+    const page = await openPage(browser, host.url);
+    assert.equal(await look(page, () => Module.page.offline), true);
+    // Half of B: its page and worker whole, its new clip and pictures 60 % written.
+    const listB = readList(b), cut = fs.mkdtempSync(path.join(os.tmpdir(), 'soundboard-cut-'));
+    const partly = (file) => {
+      const bytes = fs.readFileSync(path.join(b, file));
+      fs.writeFileSync(path.join(cut, file), bytes.subarray(0, Math.round(bytes.length * 0.6)));
+      return [file, path.join(cut, file)];
+    };
+    deploy([...whole(SITE).filter(([file]) => !/^(index\.html|sw\.js)/.test(file)),
+            ['index.html', path.join(b, 'index.html')], ['sw.js', path.join(b, 'sw.js')],
+            partly(listB.clips.find((clip) => clip.name === 'Coin.wav').url), partly(listB.pictures[2].url)]);
+    const tried = await look(page, async () => {
+      const registration = await navigator.serviceWorker.getRegistration();
+      await registration.update();
+      const worker = registration.installing;
+      return worker && new Promise((done) => worker.addEventListener('statechange', () => {
+        if (worker.state === 'redundant' || worker.state === 'activated') done(worker.state);
+      }));
+    });
+    assert.equal(tried, 'redundant', 'the half-done build is not installed');
+    await page.reload();
+    await started(page);
+    assert.equal(await version(page), versionA, 'the visit runs the whole build it has');
+    // B whole: the next visit still runs A, the one after it B, from a copy of B alone.
+    deploy(whole(b));
+    await page.reload();
+    await started(page);
+    await until(page, (b) => caches.keys().then((keys) => keys.some((key) => key.endsWith(' ' + b)) &&
+      !keys.some((key) => key.startsWith('Soundboard ' + location.origin) && !key.endsWith(' ' + b))), versionB, 'the new copy alone', 20);
+    await page.reload();
+    await started(page);
+    assert.equal(await version(page), versionB, 'the build deployed after');
+    const copies = await look(page, () => caches.keys().then((keys) => keys.filter((key) => key.startsWith('Soundboard ' + location.origin))));
+    assert.deepEqual(copies.map((key) => key.split(' ').at(-1)), [versionB], 'only the new copy is kept');
+    await host.close();
+    await page.reload();
+    await started(page);
+    assert.equal(await version(page), versionB, 'with no network, the new build');
+    await closePage(page);
+    fs.rmSync(cut, { recursive: true });
+  } finally {
+    await host.close();
+    for (const dir of [b, live]) fs.rmSync(dir, { recursive: true, force: true });
+  }
+});
+
 test('on a phone, where a press is no gesture but a release is, the first press still sounds', async () => {
   const phone = await launch({ gesture: true });
   try {
