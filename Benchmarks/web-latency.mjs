@@ -38,7 +38,7 @@ const bare = `<!doctype html><meta name="viewport" content="width=device-width">
   document.getElementById('screen').addEventListener('pointerdown', () => play(tone));
   const theme = fetch('Theme.wav').then((r) => r.arrayBuffer()).then((b) => audio.decodeAudioData(b));
   let playing = null;
-  window.Module = {page: {audio}, calledRun: true};
+  window.Module = {page: {audio, mixing: 'bare', clipsIn: 1}, calledRun: true};
   window.sounds = {tone, theme};
   window.playTheme = () => theme.then((buffer) => { playing?.stop(); playing = play(buffer); });
 </script>`;

@@ -59,24 +59,32 @@ class Process {
     posix_spawn_file_actions_destroy(&actions);
   }
   ~Process() {
-    if (pid_ > 0) {
+    if (pid_ > 0 && !ended_) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
   }
-  bool running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-  // Asks it to end as a desktop would, and gives its exit status.
+  // Whether it still runs; once it has ended, its status is kept for Terminate.
+  bool running() {
+    if (pid_ <= 0 || ended_) return false;
+    ended_ = waitpid(pid_, &status_, WNOHANG) == pid_;
+    return !ended_;
+  }
+  // Asks it to end as a desktop would (if it has not), and gives its exit status.
   int Terminate() {
     if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    if (!ended_) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, &status_, 0);
+    }
     pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
   }
 
  private:
   pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
 };
 
 static std::string Output(const std::string& command) {
@@ -142,8 +150,11 @@ class XServer {
 
 // Starts the program (a command line, as a menu entry gives it) on a fresh X server with SDL's
 // disk audio driver, clicks Coin, and checks what was shown and heard; then ends it as a
-// desktop does. `bundle` is where the program's pictures and clips are expected.
-static void ClickCoinAndHear(const std::string& command, const std::string& bundle) {
+// desktop does. `bundle` is where the program's pictures and clips are expected. With
+// `lost_release`, Coin is pressed again and released while the window is unmapped, where the
+// window never hears of it, and a press on Kart after the window is back must still play.
+static void ClickCoinAndHear(const std::string& command, const std::string& bundle,
+                             bool lost_release = false) {
   std::string dir = TemporaryDir();
   XServer xserver;
   ASSERT_FALSE(xserver.display().empty()) << "Xvfb did not start (is it installed?)";
@@ -170,29 +181,37 @@ static void ClickCoinAndHear(const std::string& command, const std::string& bund
   Output(x + "xdotool mousemove --window " + window + " 60 510 mousedown 1");
   EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin's pressed picture never shown";
 
-  // The clip, as the device played it: both sides, from its first sample, in the device's file.
-  WavFile coin = LoadWav(bundle + "/Coin.wav");
-  ASSERT_GE(coin.samples.size(), 4800u);
-  std::vector<int16_t> clip(coin.samples.begin(), coin.samples.begin() + 4800);
-  std::vector<int16_t> stereo;
-  for (int16_t s : clip) stereo.insert(stereo.end(), {s, s});
-  auto heard = [&] {
-    std::ifstream in(audio, std::ios::binary);
-    std::string raw(std::istreambuf_iterator<char>(in), {});
+  // A clip, as the device played it: both sides, from `from` on (its first sample, or past
+  // what may sound over it), in the device's file.
+  auto heard = [&](const char* name, size_t from = 0) {
+    WavFile wav = LoadWav(bundle + "/" + name);
+    std::vector<int16_t> stereo;
+    for (size_t i = from; i < from + 4800 && i < wav.samples.size(); i++) stereo.insert(stereo.end(), {wav.samples[i], wav.samples[i]});
     std::string needle(reinterpret_cast<const char*>(stereo.data()), stereo.size() * 2);
-    return raw.find(needle) != std::string::npos;
+    return [audio, needle] {
+      std::ifstream in(audio, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {}).find(needle) != std::string::npos;
+    };
   };
-  EXPECT_TRUE(WaitFor(heard)) << "Coin's clip never reached the audio device";
+  EXPECT_TRUE(WaitFor(heard("Coin.wav"))) << "Coin's clip never reached the audio device";
 
   Output(x + "xdotool mouseup 1");
   EXPECT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin's normal picture never came back";
+  if (lost_release) {
+    Output(x + "xdotool mousemove --window " + window + " 60 510 mousedown 1");
+    EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin not held";
+    Output(x + "xdotool windowunmap --sync " + window + " mouseup 1 windowmap --sync " + window);
+    Output(x + "xdotool mousemove --window " + window + " 360 220 mousedown 1");  // Kart, (160, 100)
+    EXPECT_TRUE(WaitFor(heard("KartTheme.wav", kMixerRate))) << "the press after a lost release was swallowed";
+    Output(x + "xdotool mouseup 1");
+  }
   Output(x + "xdotool key --window " + window + " ctrl+q");  // the desktop's way to end it
   EXPECT_TRUE(WaitFor([&] { return !soundboard.running(); })) << "Ctrl+Q did not end it";
   EXPECT_EQ(soundboard.Terminate(), 0);
 }
 
-TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipOnTheRealAudioPath) {
-  ClickCoinAndHear(SOUNDBOARD, kBundle);
+TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipAndAReleaseLostOutOfSightSwallowsNoPress) {
+  ClickCoinAndHear(SOUNDBOARD, kBundle, true);
 }
 
 // Installed into a prefix of its own, started from its menu entry's Exec line: it finds its

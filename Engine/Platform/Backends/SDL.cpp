@@ -38,6 +38,7 @@ struct SdlState {
   bool headless = false;  // then the loop sleeps on g_wakeup, as SDL itself would poll there
   SDL_AudioDeviceID audio = 0;
   PlatAudioPull pull = nullptr;
+  bool stale_button = false;  // SDL holds the left button down, which the pointer is not
 };
 }  // namespace
 
@@ -340,10 +341,31 @@ static void wait_for_event(int64_t wait_ns) {
   if (!events_waiting()) std::this_thread::sleep_until(due);
 }
 
+// SDL keeps the left button down once its release went where the window could not hear it
+// (unmapped, hidden), and takes the next real press for the same button still down, telling no
+// one. So while SDL holds it, the pointer itself is asked: not down, SDL's state is stale; down
+// again while stale, that is the press SDL swallowed, which is reported here, where the pointer
+// is. Its release reaches SDL as any other.
+static void find_swallowed_press() {
+  int x = 0, y = 0;
+  if (!(SDL_GetMouseState(&x, &y) & SDL_BUTTON_LMASK)) {
+    g.stale_button = false;
+    return;
+  }
+  bool down = SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK;
+  if (!down) {
+    g.stale_button = true;
+  } else if (g.stale_button) {
+    g.stale_button = false;
+    report_mouse(kPlatTouchBegan, x, y);
+  }
+}
+
 void backend_pump_events(int64_t wait_ns) {
   if (wait_ns != 0) wait_for_event(wait_ns);
   SDL_Event e;
   while (SDL_PollEvent(&e)) handle_event(e);
+  find_swallowed_press();
 }
 
 bool backend_run_loop(void) {
