@@ -64,9 +64,12 @@ class EndToEndTest : public testing::Test {
   // Runs the replay tool on a script in the test's folder; its exit status.
   int Replay(const std::string& script, const std::string& args = "") {
     std::ofstream(dir_ + "/script.txt") << script;
-    // Bounded, so that a run that should have been refused fails the test instead of hanging.
-    std::string command = "cd " + dir_ + " && timeout -k 10 120 " + REPLAY + " --script script.txt " +
-                          args + " > stdout.txt 2> stderr.txt";
+    return Run("--script script.txt " + args);
+  }
+  // Runs it with these arguments alone, in the test's folder, bounded, so that a run that
+  // should have been refused fails the test instead of hanging; its exit status.
+  int Run(const std::string& args, const std::string& out = "stdout.txt", const std::string& err = "stderr.txt") {
+    std::string command = "cd " + dir_ + " && timeout -k 10 120 " + REPLAY + " " + args + " > " + out + " 2> " + err;
     int status = system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -253,11 +256,12 @@ TEST_F(EndToEndTest, ASigtermEndsARunWithItsFilesClosedWhereItStopped) {
     _exit(127);
   }
   ASSERT_GT(pid, 0);
-  // Once sound is being written, the run is under way and SDL has its signal handlers.
+  // Once sound is being written (beside its place, until the run ends), the run is under way
+  // and SDL has its signal handlers.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  auto written = [&wav] {
+  auto written = [&wav, pid] {
     std::error_code none;
-    uintmax_t size = fs::file_size(wav, none);
+    uintmax_t size = fs::file_size(wav + ".part-" + std::to_string(pid), none);
     return none ? 0 : size;
   };
   while (written() < (1u << 20) && std::chrono::steady_clock::now() < deadline)
@@ -278,6 +282,59 @@ TEST_F(EndToEndTest, ASigtermEndsARunWithItsFilesClosedWhereItStopped) {
   EXPECT_EQ(ReadText(err).rfind("Replay: stopped at ", 0), 0u) << ReadText(err);
   std::vector<int16_t> heard = Samples(wav);  // the header's length is the file's
   EXPECT_EQ(heard.size() * 2 + 44, fs::file_size(wav));
+}
+
+TEST_F(EndToEndTest, AFolderForAScriptNoFolderForABundleAndAnOutputThatIsAnInputAreRefusedBeforeAnythingRuns) {
+  fs::create_directory(File("folder"));
+  std::ofstream(File("script.txt")) << "at 1s end\n";
+  struct { const char* args; const char* said; } bad[] = {
+      {"--script folder --wav sound.wav", "Replay: --script folder: a folder, not a script\n"},
+      {"--bundle script.txt --wav sound.wav", "Replay: --bundle script.txt: no such folder\n"},
+      {"--bundle missing --wav sound.wav", "Replay: --bundle missing: no such folder\n"},
+      {"--script script.txt --log script.txt", "Replay: --log script.txt: that is the script this run reads\n"},
+      {"--script ./script.txt --wav script.txt", "Replay: --wav script.txt: that is the script this run reads\n"},
+      {"--bundle folder --png folder/Coin1.png", "Replay: --png folder/Coin1.png: that is in the bundle this run reads\n"},
+      {"--png sound.wav --wav sound.wav", "Replay: --wav sound.wav: that is another output of this run\n"},
+  };
+  for (const auto& b : bad) {
+    EXPECT_EQ(Run(b.args), 2) << b.args;
+    EXPECT_EQ(ReadText(File("stderr.txt")), b.said);
+  }
+  EXPECT_EQ(ReadText(File("script.txt")), "at 1s end\n");
+  EXPECT_FALSE(fs::exists(File("sound.wav")));
+}
+
+// Two runs writing one file at once, one run whole while the other is half way: the file is one
+// run's whole file (the last to finish), and each says it succeeded.
+TEST_F(EndToEndTest, TwoRunsWritingTheSameFileAtOnceLeaveOneWholeRunsFile) {
+  std::ofstream(File("long.txt")) << "at 100ms down 20 250\nat 200ms up 20 250\nat 60s end\n";
+  std::ofstream(File("short.txt")) << "at 100ms down 180 390\nat 200ms up 180 390\nat 3s end\n";
+  ASSERT_EQ(Run("--script long.txt --wav long.wav"), 0);
+  ASSERT_EQ(Run("--script short.txt --wav short.wav"), 0);
+  std::string command = "cd " + dir_ + " && exec " + REPLAY + " --script long.txt --wav both.wav";
+  pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  auto writing = [this] {  // the long run's sound, under its own name or the file's
+    for (const auto& entry : fs::directory_iterator(dir_))
+      if (entry.path().filename().string().rfind("both.wav", 0) == 0 && entry.file_size() > (1u << 20)) return true;
+    return false;
+  };
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!writing() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  kill(pid, SIGSTOP);  // held half way while the other runs whole
+  EXPECT_EQ(Run("--script short.txt --wav both.wav"), 0);
+  kill(pid, SIGCONT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::string both = ReadText(File("both.wav"));
+  EXPECT_TRUE(both == ReadText(File("long.wav")) || both == ReadText(File("short.wav"))) << "a mix of two runs";
+  for (const auto& entry : fs::directory_iterator(dir_))  // nothing left half written
+    EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
 }
 
 TEST_F(EndToEndTest, ABadScriptRunsNothingAndSaysWhichLineAndWhy) {

@@ -40,6 +40,7 @@ TEST(ScriptTest, CommandsAtExactTimesWithCommentsAndBlankLines) {
   EXPECT_EQ(c[4].kind, ScriptCommand::kEnd);
   EXPECT_EQ(c[4].line, 7);
   EXPECT_EQ(Parse("at 0.000000001s end\n")[0].at_ns, 1u);  // to the nanosecond
+  EXPECT_EQ(Parse("\xEF\xBB\xBF" "at 1s end\n").size(), 1u);  // after an editor's byte-order mark
 }
 
 TEST(ScriptTest, ABadLineGivesItsNumberAndWhatIsWrongAndNoCommandsAtAll) {

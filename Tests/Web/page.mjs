@@ -15,7 +15,8 @@ const EAR = new URL('ear.js', import.meta.url).pathname;
 
 // Where the buttons are, in points: the top left corner of each.
 export const BUTTONS = {
-  Coin: [10, 240], Shroom: [85, 240], Jump: [170, 380], Theme: [85, 100], Kart: [160, 100],
+  Theme: [85, 100], Die: [250, 310], Kart: [160, 100], Shroom: [85, 240], Coin: [10, 240],
+  Warning: [20, 380], Clear: [95, 380], '1Up': [50, 178], Jump: [170, 380],
 };
 
 // Chromium as installed by Debian, quiet: no network of its own, no first-run pages. Without

@@ -301,14 +301,27 @@ test('the sprite moves one step a tick, 30 ticks a second, never ahead of the cl
   await closePage(page);
 });
 
-test('a missing, broken or huge clip leaves its button silent, a bad picture gives the reserved one, the rest works', async () => {
+test('a missing, broken, huge or endless clip leaves its button silent; a bad picture, a name that climbs out, a pack cut short, each leaves out only itself; the rest works', async () => {
   const garbage = Buffer.from('not a picture at all, though named like one');
   const broken = Buffer.concat([Buffer.from('RIFF\x24\x00\x00\x00WAVEfmt '), Buffer.alloc(64, 0x5a)]);
-  const copy = siteWith({ 'Shroom.wav': null, 'Die.wav': broken, 'Kart1.png': garbage, 'Kart1@2x.png': garbage });
-  // Clear's file swapped on the host for 200 MB, past the bound, after the site was made.
-  const clear = readList(copy).clips.find((clip) => clip.name === 'Clear.wav').url;
+  // 1500 s of 8-bit sound at 8 kHz: 12 MB, but 260 MB as the mixer holds it at this rate.
+  const long = Buffer.alloc(44 + 12e6, 0x80);
+  long.write('RIFF', 0); long.writeUInt32LE(36 + 12e6, 4); long.write('WAVEfmt ', 8); long.writeUInt32LE(16, 16);
+  long.writeUInt16LE(1, 20); long.writeUInt16LE(1, 22); long.writeUInt32LE(8000, 24); long.writeUInt32LE(8000, 28);
+  long.writeUInt16LE(1, 32); long.writeUInt16LE(8, 34); long.write('data', 36); long.writeUInt32LE(12e6, 40);
+  const picture = fs.readFileSync(path.join(NATIVE_BUNDLE, 'Coin1@2x.png'));
+  const copy = siteWith({ 'Shroom.wav': null, 'Die.wav': broken, 'Theme.wav': long, 'Kart1.png': garbage,
+                          'Kart1@2x.png': garbage, '../Evil@2x.png': picture, 'Coin1@2x.png/Inner@2x.png': picture });
+  // Clear's file swapped on the host for 200 MB, past the bound, after the site was made; the
+  // pictures of two densities cut short of their last file (Warning's pressed one), as by a deploy
+  // under way: neither twin comes.
+  const list = readList(copy), clear = list.clips.find((clip) => clip.name === 'Clear.wav').url;
   fs.writeFileSync(path.join(copy, clear), broken);
   fs.truncateSync(path.join(copy, clear), 200 << 20);
+  for (const density of [1, 2]) {
+    const pack = path.join(copy, list.pictures[density].url);
+    fs.truncateSync(pack, fs.statSync(pack).size - 100);
+  }
   const partial = await site(copy);
   try {
     const received = {};  // bytes the page took of each file
@@ -319,11 +332,21 @@ test('a missing, broken or huge clip leaves its button silent, a bad picture giv
         received[names[e.requestId]] = (received[names[e.requestId]] ?? 0) + e.dataLength;
       });
       await page.devtools.send('Network.enable');
+      await page.addInitScript(() => {  // the largest file the browser is asked to decode
+        window.decoded = 0;
+        const decode = BaseAudioContext.prototype.decodeAudioData;
+        BaseAudioContext.prototype.decodeAudioData = function (bytes, ...rest) {
+          window.decoded = Math.max(window.decoded, bytes.byteLength);
+          return decode.call(this, bytes, ...rest);
+        };
+      });
     } });
     await until(page, () => Object.keys(Module.bundle.pending).length === 0, null, 'the clips');
-    for (const name of ['Die.wav', 'Clear.wav', 'Kart1@2x.png']) {  // Shroom: not there
+    for (const name of ['Die.wav', 'Clear.wav', 'Theme.wav', 'Kart1@2x.png', '../Evil@2x.png', 'Warning2@2x.png', 'Warning2.png']) {  // Shroom: not there
       assert.ok(page.warnings.some((w) => w.includes(`${name} left out`)), `${name}: ${page.warnings}`);
     }
+    assert.ok(page.warnings.some((w) => w.includes('Theme.wav left out: longer than')), 'Theme refused by its length');
+    assert.ok(await look(page, () => window.decoded) < 1e6, 'Theme never decoded');
     assert.ok((received[clear] ?? 0) < 16 << 20, `${received[clear]} bytes of Clear's file taken`);
     await until(page, () => true, null, 'a frame');
     assert.ok(page.printed.includes('ImageAdd - File not found: Kart1.png'), `printed: ${page.printed}`);
@@ -337,13 +360,38 @@ test('a missing, broken or huge clip leaves its button silent, a bad picture giv
     await up(page);
     const quiet = await recorded(page);
     assert.equal(firstSound(quiet.sound), -1, 'Shroom is silent');
-    await press(page, 'Coin');
+    await record(page);
+    await press(page, 'Warning');  // its pressed picture never came: the reserved one, and its clip
+    await until(page, async ([x, y]) => {  // the reserved picture's red, across the button
+      const box = soundboardBoot.frame.placed(soundboardBoot.frame.page(document.getElementById('screen'))).box;
+      const red = Module.bundle.pictures['/bundle/Images/EmptyRed.png'].rgba;
+      const seen = await Module.page.read(Math.round(box.x + (x + 20) * box.scale), Math.round(box.y + (y + 10) * box.scale), 1, 1);
+      return [0, 1, 2].every((c) => seen[c] === red[c]);
+    }, BUTTONS.Warning, 'the reserved picture on Warning');
     await up(page);
-    await assertHeard(page, 'Coin.wav', 2048, 'Coin still plays');
+    await assertHeard(page, 'Warning.wav', 2048, 'Warning still plays');
     await closePage(page);
   } finally {
     await partial.close();
     fs.rmSync(copy, { recursive: true, force: true });
+  }
+});
+
+test('pictures that fail before their list (missing, not a pack, a list that never ends) are said so at once, and the program runs', async () => {
+  const list = readList(SITE), pack = list.pictures[2].url;
+  for (const [bytes, said] of [[null, 'HTTP 404'], [Buffer.from('<html>not found</html>\n\n'), 'not a picture pack'],
+                               [Buffer.alloc(60 << 20, 0x41), 'its list is longer than']]) {
+    const copy = siteWith({ [pack]: bytes });
+    const broken = await site(copy);
+    try {
+      const page = await openPage(browser, broken.url, { clips: false });
+      assert.ok(page.warnings.some((w) => w.includes(`pictures (${pack}) cut short: ${said}`)), `${said}: ${page.warnings}`);
+      assert.ok(!page.warnings.some((w) => /audio/i.test(w)), `${page.warnings}`);
+      await closePage(page);
+    } finally {
+      await broken.close();
+      fs.rmSync(copy, { recursive: true, force: true });
+    }
   }
 });
 

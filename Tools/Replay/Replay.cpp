@@ -18,19 +18,26 @@
 //   --frames     the screen every --frame-every ms (default 100) as DIR/frame-0001.png, ...
 //   --memory     the resident memory after the first frame and at the end, in KiB
 //   It runs headless: SDL_VIDEODRIVER is offscreen unless set otherwise.
+//   Each output is written beside its place and moved there whole once written: a reader, or a
+//   second run writing the same file, sees one whole run's file or none, never a mix. An output
+//   that is one of the run's inputs (the script, a file of the bundle) or another output is
+//   refused before anything runs, as are a script that is a folder and a bundle that is none.
 //
 // Time runs from the launch: 0 is the first frame and the first sample of the sound; tick n
 // comes at n/30 s. Whatever happens at a moment comes after the tick due then, once the sound
 // up to that moment has been rendered, so that a press plays from exactly its own sample.
 #include <SDL_ttf.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <sstream>
 #include <string>
@@ -182,6 +189,82 @@ static bool ReadScript(Options* o, uint64_t* end_ns) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Inputs and outputs, checked before anything runs
+
+// A file's place, whether it exists yet or not: its folder's real path and its name.
+static std::string Place(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  char real[PATH_MAX];
+  if (!realpath(folder.c_str(), real)) return path;
+  return std::string(real) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+static bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The script a file, the bundle a folder; no output one of the inputs or another output. False
+// with the line that says which and why.
+static bool CheckFiles(const Options& o, std::string* error) {
+  if (!o.script.empty() && IsFolder(o.script)) {
+    *error = "--script " + o.script + ": a folder, not a script";
+    return false;
+  }
+  if (!o.bundle.empty() && !IsFolder(o.bundle)) {
+    *error = "--bundle " + o.bundle + ": no such folder";
+    return false;
+  }
+  std::vector<std::pair<std::string, std::string>> outputs = {
+      {"--png", o.png}, {"--wav", o.wav}, {"--log", o.log}, {"--sheet", o.sheet}, {"--memory", o.memory}};
+  for (const ScriptCommand& c : o.commands)
+    if (c.kind == ScriptCommand::kShot && c.line > 0) outputs.push_back({"shot", c.file});
+  char bundle[PATH_MAX];
+  std::string inside = !o.bundle.empty() && realpath(o.bundle.c_str(), bundle) ? std::string(bundle) + "/" : "";
+  std::vector<std::string> taken;
+  for (const auto& [option, file] : outputs) {
+    if (file.empty()) continue;
+    std::string place = Place(file);
+    const char* why = !o.script.empty() && place == Place(o.script) ? "the script this run reads"
+                      : !inside.empty() && place.compare(0, inside.size(), inside) == 0 ? "in the bundle this run reads"
+                      : std::find(taken.begin(), taken.end(), place) != taken.end() ? "another output of this run"
+                                                                                 : nullptr;
+    if (why) {
+      *error = option + " " + file + ": that is " + why;
+      return false;
+    }
+    taken.push_back(place);
+  }
+  return true;
+}
+
+// An output, written under a name of its own beside its place and moved there once whole; a
+// device or a pipe (/dev/stdout, /dev/full) is written straight, as it cannot be replaced.
+namespace {
+class Output {
+ public:
+  explicit Output(const std::string& path) : path_(path) {
+    struct stat st;
+    bool special = stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    writing_ = special ? path : path + ".part-" + std::to_string(getpid());
+  }
+  const std::string& writing() const { return writing_; }
+  // Puts it in place if written whole; else takes away what was written.
+  bool Finish(bool written, std::string* why) {
+    if (writing_ == path_) return written;
+    if (written && rename(writing_.c_str(), path_.c_str()) == 0) return true;
+    if (written) *why = strerror(errno);
+    unlink(writing_.c_str());
+    return false;
+  }
+
+ private:
+  std::string path_, writing_;
+};
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
 // Random presses: the same seed gives the same presses on every machine.
 
 static uint64_t NextRandom(uint64_t* state) {  // xorshift64*
@@ -244,7 +327,8 @@ static bool SaveScreen(const Screen& s, const std::string& path, std::string* wh
     *why = "no screen to write: not enough memory for it";
     return false;
   }
-  return WritePng(path.c_str(), s.width, s.height, s.rgba.data(), why);
+  Output out(path);
+  return out.Finish(WritePng(out.writing().c_str(), s.width, s.height, s.rgba.data(), why), why);
 }
 
 static long ResidentKiB() {
@@ -264,8 +348,11 @@ class SoundTrack {
  public:
   bool Open(const std::string& path, int rate) {
     rate_ = rate;
-    writing_ = !path.empty() && wav_.Open(path.c_str(), rate, 2);
-    return path.empty() || writing_;
+    if (path.empty()) return true;
+    out_ = std::make_unique<Output>(path);
+    writing_ = wav_.Open(out_->writing().c_str(), rate, 2);
+    if (!writing_) out_->Finish(false, &why_);
+    return writing_;
   }
   void RenderUntil(uint64_t t_ns) {
     uint64_t until = t_ns * static_cast<uint64_t>(rate_) / 1000000000ull;
@@ -276,11 +363,19 @@ class SoundTrack {
       if (writing_) wav_.Write(chunk_, static_cast<size_t>(n));  // a failure is kept for Close
     }
   }
-  bool Close() { return !writing_ || wav_.Close(); }
-  const std::string& error() const { return wav_.error(); }
+  bool Close() {
+    if (!writing_) return true;
+    why_ = wav_.error();
+    bool closed = wav_.Close();
+    if (!closed) why_ = wav_.error();
+    return out_->Finish(closed, &why_);
+  }
+  const std::string& error() const { return why_.empty() ? wav_.error() : why_; }
 
  private:
   static constexpr int kChunkFrames = 4096;
+  std::unique_ptr<Output> out_;
+  std::string why_;
   WavWriter wav_;
   int rate_ = 0;
   uint64_t rendered_ = 0;
@@ -345,7 +440,8 @@ static bool WriteSheet(const std::vector<Thumb>& thumbs, const std::string& path
   }
   TTF_Quit();
   if (!ok) *why = "no font for the labels";
-  return ok && sheet.SavePng(path, why);
+  Output out(path);
+  return out.Finish(ok && sheet.SavePng(out.writing(), why), why);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -365,10 +461,22 @@ static int Run(int argc, char** argv) {
     fprintf(stderr, "Replay: %s\n%s", bad_option.c_str(), kUsage);
     return 2;
   }
+  if (!CheckFiles(options, &bad_option)) {  // a folder as the script is no script to read
+    fprintf(stderr, "Replay: %s\n", bad_option.c_str());
+    return 2;
+  }
   if (!options.script.empty() && !ReadScript(&options, &end_ns)) return 2;
-  if (!options.log.empty() && !freopen(options.log.c_str(), "w", stdout)) {
-    fprintf(stderr, "Replay: cannot write %s: %s\n", options.log.c_str(), strerror(errno));
-    return 1;
+  if (!CheckFiles(options, &bad_option)) {  // and the script's shots
+    fprintf(stderr, "Replay: %s\n", bad_option.c_str());
+    return 2;
+  }
+  std::unique_ptr<Output> log;
+  if (!options.log.empty()) {
+    log = std::make_unique<Output>(options.log);
+    if (!freopen(log->writing().c_str(), "w", stdout)) {
+      fprintf(stderr, "Replay: cannot write %s: %s\n", options.log.c_str(), strerror(errno));
+      return 1;
+    }
   }
   setenv("SDL_VIDEODRIVER", "offscreen", 0);  // a replay never needs a display
   PlatConfig config{options.bundle.empty() ? nullptr : options.bundle.c_str(), true, ReplayClock,
@@ -451,18 +559,23 @@ static int Run(int argc, char** argv) {
   if (!sound.Close()) fail(options.wav, sound.error());
   if (!options.sheet.empty() && !WriteSheet(thumbs, options.sheet, &why)) fail(options.sheet, why);
   if (!options.memory.empty()) {
-    FILE* f = fopen(options.memory.c_str(), "w");
+    Output out(options.memory);
+    FILE* f = fopen(out.writing().c_str(), "w");
     bool written = f && fprintf(f, "rss_start_kb %ld\nrss_end_kb %ld\n", rss_start, ResidentKiB()) > 0 &&
                    fflush(f) == 0;
-    int reason = errno;
+    why = strerror(errno);
     if (f && fclose(f) != 0 && written) {
       written = false;
-      reason = errno;
+      why = strerror(errno);
     }
-    if (!written) fail(options.memory, strerror(reason));
+    if (!out.Finish(written, &why)) fail(options.memory, why);
   }
   plat_shutdown();
-  if (!options.log.empty() && (fflush(stdout) != 0 || ferror(stdout))) fail(options.log, strerror(errno));
+  if (log) {
+    bool written = fflush(stdout) == 0 && !ferror(stdout);
+    why = strerror(errno);
+    if (!log->Finish(written, &why)) fail(options.log, why);
+  }
   fflush(stdout);
   return status;
 }

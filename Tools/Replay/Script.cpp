@@ -40,7 +40,8 @@ static bool ParsePoint(std::istringstream& in, PlatPoint* p) {
 bool ParseScript(const std::string& text, const std::string& name,
                  std::vector<ScriptCommand>* commands, std::string* error) {
   commands->clear();
-  std::istringstream lines(text);
+  // A byte-order mark, as some editors write first, is no part of the first line.
+  std::istringstream lines(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text);
   std::string line;
   uint64_t last = 0;
   bool ended = false;
