@@ -2,8 +2,8 @@
 // once for what the first frame needs, and works on it while the rest comes.
 //
 // - The pictures: this screen density's pack (Web/site.mjs has its format), read as it streams
-//   in and each picture decoded as soon as its bytes are, by the worker (off the page's thread)
-//   where the browser can decode in one, else on the page. The first frame's come first, then
+//   in and each picture decoded as soon as its bytes are, by the browser's image decoder where
+//   it has one, else through a canvas. The first frame's come first, then
 //   those of buttons held down; another density's pack only when the program asks for it.
 // - The program's WebAssembly, compiled as it streams in.
 // - The worker that paints the canvas (an OffscreenCanvas) once the program runs.
@@ -47,29 +47,13 @@ var soundboardBoot = (function () {
 
   // -----------------------------------------------------------------------------------------------
   // The worker: paints the canvas it is given, the rectangles it is given, says when the first
-  // of them is shown, reads pixels back for the tests; and decodes pictures to straight RGBA
-  // with the browser's image decoder, where it has one.
+  // of them is shown, and reads pixels back for the tests.
 
   function work() {
     var canvas = null, context = null, shown = false;
-    function decode(m) {
-      var decoder = new ImageDecoder({data: m.bytes, type: m.type, premultiplyAlpha: 'none',
-                                      colorSpaceConversion: 'none'});
-      return decoder.decode().then(function (result) {
-        var picture = result.image, pixels = new Uint8ClampedArray(picture.codedWidth * picture.codedHeight * 4);
-        return picture.copyTo(pixels, {format: 'RGBA'}).then(function () {
-          postMessage({decoded: m.name, width: picture.codedWidth, height: picture.codedHeight,
-                       rgba: pixels}, [pixels.buffer]);
-        }).finally(function () { picture.close(); });
-      }).catch(function (error) {
-        postMessage({failed: m.name, why: error.message});
-      }).finally(function () { decoder.close(); });
-    }
     onmessage = function (event) {
       var m = event.data;
-      if (m.decode) {
-        decode(m);
-      } else if (m.canvas) {
+      if (m.canvas) {
         canvas = m.canvas;
         context = canvas.getContext('2d');
       } else if (m.size) {
@@ -90,10 +74,10 @@ var soundboardBoot = (function () {
     };
   }
 
-  var worker;  // made once the first requests are out
-
   // -----------------------------------------------------------------------------------------------
-  // Decoding, where the browser can: in the worker by its image decoder, else on the page
+  // Decoding, by the browser's image decoder where it has one, else through a canvas: both
+  // decode off the page's thread. (In the worker instead, each picture's pixels would cross
+  // back to the page, which took longer than the decoding they saved.)
 
   function isPng(bytes) {
     var signature = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
@@ -132,7 +116,7 @@ var soundboardBoot = (function () {
     return {type: type};
   }
 
-  // On the page: by a canvas (the browser decodes off the page's thread, the page reads back).
+  // Through a canvas, where the browser has no image decoder.
   function onPage(name, bytes, type) {
     var options = {premultiplyAlpha: 'none', colorSpaceConversion: 'none'};
     createImageBitmap(new Blob([bytes], {type: type}), options).then(function (bitmap) {
@@ -158,8 +142,7 @@ var soundboardBoot = (function () {
   }
 
   function decode(name, bytes, type) {
-    if (window.DECODE_IN === 'worker' && typeof ImageDecoder === 'function') worker.postMessage({decode: true, name: name, bytes: bytes, type: type}, [bytes.buffer]);
-    else if (typeof ImageDecoder === 'function') byDecoder(name, bytes, type);
+    if (typeof ImageDecoder === 'function') byDecoder(name, bytes, type);
     else onPage(name, bytes, type);
   }
 
@@ -328,16 +311,11 @@ var soundboardBoot = (function () {
     shown.decode().catch(function () {});  // as soon as it is here, not at the next paint
     document.body.insertBefore(shown, document.body.firstChild);
   };
-  worker = new Worker(URL.createObjectURL(new Blob(['(' + work.toString() + ')()'], {type: 'text/javascript'})));
+  // The painter, made once the first requests are out.
   var paints = typeof OffscreenCanvasRenderingContext2D === 'function' &&
                typeof HTMLCanvasElement.prototype.transferControlToOffscreen === 'function';
-  boot.painter = paints ? worker : null;
-  boot.heard = null;  // what else the worker says, for the program's side (Web.js)
-  worker.onmessage = function (event) {
-    var m = event.data;
-    if (m.decoded) decodedAs(m.decoded, {width: m.width, height: m.height, rgba: m.rgba});
-    else if (m.failed) failed(m.failed, m.failed + ': ' + m.why);
-    else if (boot.heard) boot.heard(m);
-  };
+  boot.painter = paints ? new Worker(URL.createObjectURL(new Blob(['(' + work.toString() + ')()'], {type: 'text/javascript'}))) : null;
+  boot.heard = null;  // what the painter says, for the program's side (Web.js)
+  if (boot.painter) boot.painter.onmessage = function (event) { if (boot.heard) boot.heard(event.data); };
   return boot;
 })();
