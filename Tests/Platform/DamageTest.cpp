@@ -21,13 +21,6 @@ class DamageTest : public StubAppTest {
     const PlatDamage& d = views_damage();
     return std::vector<PlatRect>(d.rects, d.rects + d.count);
   }
-  std::vector<uint8_t> Pixels() {
-    int w = 0, h = 0;
-    plat_window_read_pixels(window(), nullptr, 0, &w, &h);
-    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-    plat_window_read_pixels(window(), rgba.data(), rgba.size(), &w, &h);
-    return rgba;
-  }
   int green_ = 0, blue_ = 0, view_ = 0;
 };
 
@@ -83,11 +76,11 @@ TEST_F(DamageTest, APresentDrawsNoPixelOutsideTheDamage) {
   // window would show it, a redraw of the damage alone must not.
   int other = ViewAdd(blue_, 200, 300);
   RunTicks(1);
-  std::vector<uint8_t> before = Pixels();
+  std::vector<uint8_t> before = ReadWindow(window());
   Win.views[other]->frame.x = 250;
   ViewSetxy(view_, 12, 10);
   RunTicks(1);
-  std::vector<uint8_t> after = Pixels();
+  std::vector<uint8_t> after = ReadWindow(window());
   int w = kFrameWidth, changed_outside = 0, changed_inside = 0;
   for (size_t i = 0; i < after.size(); i += 4) {
     int x = static_cast<int>(i / 4) % w, y = static_cast<int>(i / 4) / w;
@@ -108,13 +101,7 @@ static void ExpectSameAsWholeRedraw(DamageTest* test, PlatWindow* window, int wi
   std::vector<int> views;
   for (int i = 0; i < 6; i++) views.push_back(ViewAdd(i % 2 ? green : blue, 20 * i, 30 * i));
   int checker = ImageAdd("Checker.png");
-  auto read = [&]() {
-    int w = 0, h = 0;
-    plat_window_read_pixels(window, nullptr, 0, &w, &h);
-    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-    plat_window_read_pixels(window, rgba.data(), rgba.size(), &w, &h);
-    return rgba;
-  };
+  auto read = [&] { return ReadWindow(window); };
   for (int step = 0; step < 60; step++) {
     int v = views[random() % views.size()];
     switch (random() % 4) {
@@ -143,13 +130,7 @@ TEST_F(DamageTest, AfterAnyRunOfChangesTheWindowIsWhatAWholeRedrawGivesAtEverySc
 // The bars continue the frame's edges, blurred along them: a view moving along each edge must
 // leave them as a whole redraw would draw them, step by step.
 TEST_F(DamageTest, AViewMovingAlongTheEdgesLeavesTheBarsAsAWholeRedrawWouldDrawThem) {
-  auto read = [this] {
-    int w = 0, h = 0;
-    plat_window_read_pixels(window(), nullptr, 0, &w, &h);
-    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-    plat_window_read_pixels(window(), rgba.data(), rgba.size(), &w, &h);
-    return rgba;
-  };
+  auto read = [this] { return ReadWindow(window()); };
   int v = ViewAdd(green_, 0, 0);
   const int w = kGreen.w, h = kGreen.h;
   struct { int x, y; } along[] = {{100, 0}, {150, 0}, {kFrameWidth - w, 200}, {kFrameWidth - w, 260},

@@ -198,12 +198,21 @@ void EngineTest::RunTicks(int n) {
   for (int i = 0; i < n; i++) RunUntil(TickTime(++ticks_run_));
 }
 
-PlatColor EngineTest::PixelAt(float x, float y, PlatWindow* in) {
-  PlatWindow* window = in ? in : this->window();
+std::vector<uint8_t> ReadWindow(PlatWindow* window, int* width, int* height) {
   int w = 0, h = 0;
   plat_window_read_pixels(window, nullptr, 0, &w, &h);
   std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-  if (!plat_window_read_pixels(window, rgba.data(), rgba.size(), &w, &h)) return {0, 0, 0, 0};
+  if (!plat_window_read_pixels(window, rgba.data(), rgba.size(), &w, &h)) rgba.clear();
+  if (width) *width = w;
+  if (height) *height = h;
+  return rgba;
+}
+
+PlatColor EngineTest::PixelAt(float x, float y, PlatWindow* in) {
+  PlatWindow* window = in ? in : this->window();
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgba = ReadWindow(window, &w, &h);
+  if (rgba.empty()) return {0, 0, 0, 0};
   // The centre of the point, in the letterboxed frame.
   float scale = plat_window_scale(window);
   PlatRect frame = plat_screen_application_frame();

@@ -40,6 +40,9 @@ constexpr int16_t kSteadyRight = -3000;
 // "Broken.wav": not a WAV file.
 
 
+// A window as it would be presented, RGBA, with its size; empty when it cannot be read.
+std::vector<uint8_t> ReadWindow(PlatWindow* window, int* width = nullptr, int* height = nullptr);
+
 std::string TemporaryDir();          // a new empty folder, removed when the process ends
 const std::string& FixtureBundle();  // made once per process in a temporary folder
 std::string BundleFile(const std::string& name);
