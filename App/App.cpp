@@ -51,6 +51,9 @@ int AppMain() {
   hBall = ViewAdd(ImageAdd("Pindle.png"), xPosition, yPosition);
   tImage = ViewAdd(ImageAdd("Title.png"), 10, 0);
   dImage = ViewAdd(ImageAdd("Disclaimer.png"), 10, 420);
+  // What the title and the disclaimer say, for a screen reader: to one, a picture is none.
+  ViewSetText(tImage, "Soundboard: tap a button, hear a sound");
+  ViewSetText(dImage, "All pictures and sounds are original, made for this program.");
 
   PushButtonAdd("Theme", 85, 100, OnTheme, 0);
   PushButtonAdd("Die", 250, 310, OnDie, 1);

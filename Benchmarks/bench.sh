@@ -89,6 +89,11 @@ if [ -n "$site" ]; then
   CHROME_PATH=/usr/bin/chromium node "$(dirname "$0")/lighthouse.mjs" "$site" 2>/dev/null | say
 fi
 
+# --- What a finger and a screen reader meet: targets, contrast, axe-core ----------------------
+if [ -n "$site" ]; then
+  node "$(dirname "$0")/web-a11y.mjs" "$site" | say
+fi
+
 # --- Start-up and memory, headless ---------------------------------------------------------
 for i in 1 2 3; do "$bin/StartupBench" "" "$bin/Soundboard"; done > "$work/startup.txt"
 for i in 1 2 3; do "$bin/StartupBench" bare_ "$bin/BareSDL" once 320x460; done >> "$work/startup.txt"
@@ -164,6 +169,10 @@ awk '
     row("Lighthouse mobile: performance", "lighthouse_performance", "lighthouse_accessibility", "accessibility")
     row("", "", "lighthouse_best_practices", "best practices")
     row("", "", "lighthouse_seo", "SEO")
+    row("axe-core violations", "axe_violations", "", "")
+    row("smallest control, CSS px (390 wide)", "web_target_min_height_css_px", "web_target_min_width_css_px", "its width")
+    row("controls under 24 px (WCAG 2.2)", "web_targets_under_24_css_px", "web_targets_under_44_css_px", "under 44 px (Apple)")
+    row("text contrast, least, : 1", "web_text_contrast_min", "", "")
     row("touch to screen p99, ms", "touch_to_screen_p99_ms", "", "")
     row("tick lateness p99, ms", "tick_late_p99_ms", "", "")
     row("drift after 300 ticks, ms", "drift_ms", "naive_drift_ms", "a SDL_Delay(33) loop")

@@ -2,6 +2,7 @@
 // The touch object itself lives with the window, whose view delivers its events.
 #include "Engine/Touch.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "Engine/Win.h"
@@ -15,12 +16,19 @@ constinit int SysViewTouch[kTableSlots] = {};
 constinit CButton Button[kTableSlots] = {};
 constinit int ButtonLen = 1;
 
+// The platform's element for each button, and for each region that is a button's, so that a
+// screen reader and the keyboard find it where its region is; 0: none.
+constinit static int ButtonElement[kTableSlots] = {};
+constinit static int RegionElement[kTableSlots] = {};
+
 void TouchReset() {
   Touch = CTouch{};
   TouchLen = 1;
   for (int& link : SysViewTouch) link = 0;
   for (CButton& button : Button) button = CButton{};
   ButtonLen = 1;
+  for (int& element : ButtonElement) element = 0;
+  for (int& element : RegionElement) element = 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -72,6 +80,11 @@ void CTouch::Up(int px, int py) {
   current = 0;
 }
 
+static PlatRect RegionRect(int region) {
+  return {static_cast<float>(Touch.x[region]), static_cast<float>(Touch.y[region]),
+          static_cast<float>(Touch.w[region]), static_cast<float>(Touch.h[region])};
+}
+
 int ViewUpdateTouchxy(int view, int x, int y) {
   if (view == 0) return 0;
   if (view < 0 || view >= SysViewLen) {
@@ -86,6 +99,7 @@ int ViewUpdateTouchxy(int view, int x, int y) {
   }
   Touch.x[t] = x;
   Touch.y[t] = y;
+  if (RegionElement[t]) plat_element_set_frame(RegionElement[t], RegionRect(t));
   return t;
 }
 
@@ -124,15 +138,44 @@ void CButton::Add(const char* name, int x, int y, ButtonFn handler, int handler_
            reinterpret_cast<TouchData>(this));
 }
 
+// A button's name as a screen reader says it: words apart where a small letter meets a capital
+// ("KartTheme": "Kart Theme"), a hyphen where a number meets a word ("1Up": "1-Up", as the
+// soundboard's pictures write it), and a space for "_".
+static void LabelFromName(char* label, const char* name) {
+  int n = 0;
+  for (int i = 0; name[i] && n < kNameBytes - 2; i++) {
+    char c = name[i], before = i > 0 ? name[i - 1] : '\0';
+    if (islower(static_cast<unsigned char>(before)) && isupper(static_cast<unsigned char>(c))) label[n++] = ' ';
+    else if (isdigit(static_cast<unsigned char>(before)) && isalpha(static_cast<unsigned char>(c))) label[n++] = '-';
+    label[n++] = c == '_' ? ' ' : c;
+  }
+  label[n] = '\0';
+}
+
 int PushButtonAdd(const char* name, int x, int y, ButtonFn fn, int value) {
   int n = ButtonLen;
   if (n > kLastHandle) {
     puts("ButtonAdd - Maximum number of buttons exceeded");
     return 0;
   }
+  int region = TouchLen;
   Button[n].Add(name, x, y, fn, value, 1);
   ButtonLen = n + 1;
+  if (TouchLen > region) {  // its region was made: the element is where it is
+    char label[kNameBytes];
+    LabelFromName(label, name ? name : "");
+    ButtonElement[n] = RegionElement[region] = plat_element_add(kPlatElementControl, label, RegionRect(region));
+  }
   return n;
+}
+
+int ButtonSetLabel(int button, const char* label) {
+  if (button < 1 || button >= ButtonLen) {
+    puts("ButtonSetLabel - button does not exist");
+    return 0;
+  }
+  plat_element_set_label(ButtonElement[button], label);
+  return button;
 }
 
 int OnButton(TouchData data, int event, int x, int y) {

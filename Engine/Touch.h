@@ -61,5 +61,10 @@ int ViewUpdateTouchxy(int view, int x, int y);  // moves the view's linked regio
 int PushButtonAdd(const char* name, int x, int y, ButtonFn fn, int value);  // button handle or 0
 int OnButton(TouchData data, int event, int x, int y);  // every button's region handler; 0
 
+// What a screen reader says for a button, and what the keyboard's focus reaches: made from its
+// name ("KartTheme" reads "Kart Theme", "1Up" reads "1-Up"), or this label; "" takes the
+// button out of their reach. Returns the button, or 0 when there is none.
+int ButtonSetLabel(int button, const char* label);
+
 void StrAppend(char* dst, const char* a, const char* b);  // a + b into kNameBytes, cut to fit
 int ViewAdd(const char* name, int x, int y);              // ViewAdd(ImageAdd(name), x, y)

@@ -26,9 +26,13 @@ constinit char PathDoc[kPathBytes] = {};
 
 static constexpr PlatColor kBlack = {0, 0, 0, 255};
 
+// The platform's element for each view given a text, kept where the view is; 0: none.
+constinit static int ViewText[kTableSlots] = {};
+
 void WinReset() {
   delete Win.view;
   Win = CWin{};
+  for (int& element : ViewText) element = 0;
   SysImageLen = 1;
   SysViewLen = 1;
   FrameSeed = 0;
@@ -194,6 +198,7 @@ int ViewSetxy(int view, int x, int y) {
     frame.x = static_cast<float>(x);
     frame.y = static_cast<float>(y);
     plat_view_set_frame(v, frame);
+    if (ViewText[view]) plat_element_set_frame(ViewText[view], frame);
   }
   ViewUpdateTouchxy(view, x, y);
   return view;
@@ -206,6 +211,7 @@ int ViewSetSize(int view, int w, int h) {
     frame.w = static_cast<float>(w);
     frame.h = static_cast<float>(h);
     plat_view_set_frame(v, frame);
+    if (ViewText[view]) plat_element_set_frame(ViewText[view], frame);
   }
   return view;
 }
@@ -225,6 +231,13 @@ int ViewSetImage(int view, int image) {
   if (!ImageExists(image, "ViewSetImage")) return 0;
   ViewSetSize(view, ImageGetWidth(image), ImageGetHeight(image));
   plat_view_set_picture(Win.views[view], Win.images[image]);
+  return view;
+}
+
+int ViewSetText(int view, const char* text) {
+  if (!ViewExists(view, "ViewSetText") || !Win.views[view]) return 0;
+  if (ViewText[view]) plat_element_set_label(ViewText[view], text);
+  else ViewText[view] = plat_element_add(kPlatElementText, text, plat_view_frame(Win.views[view]));
   return view;
 }
 

@@ -61,6 +61,9 @@ int ViewSetSize(int view, int w, int h);      // resizes in place; view or 0
 int ViewGetx(int view);                       // left edge; 0 on failure
 int ViewGety(int view);                       // top edge; 0 on failure
 int ViewSetImage(int view, int image);        // another picture, at its size; view or 0
+// The text a view's picture shows, for a screen reader to read where the view is ("" for none);
+// view or 0. A picture is only pixels to one.
+int ViewSetText(int view, const char* text);
 
 void FileGetAppPath(char* dst);  // kPathBytes bytes: the bundle directory and "/"
 void FileGetDocPath(char* dst);  // kPathBytes bytes: the documents directory and "/"

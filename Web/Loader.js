@@ -280,7 +280,7 @@ Module.page = Module.page || {};  // what the page offers its tests (Web.js)
         this.bar.style.cssText = 'position: fixed; height: 3px; border-radius: 2px; pointer-events: none; ' +
           'background: rgba(255, 255, 255, 0.2) linear-gradient(#fff, #fff) no-repeat; ' +
           'background-size: 0% 100%; transition: background-size 0.2s;';
-        document.body.appendChild(this.bar);
+        document.getElementById('screen').parentNode.appendChild(this.bar);
         this.place();
         addEventListener('resize', this.place.bind(this));
       }

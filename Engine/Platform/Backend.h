@@ -117,10 +117,15 @@ void backend_clip_wanted(const char* path);  // a pending clip was pressed: brin
 // core_pictures_arrived.
 bool backend_picture_pending(const char* path, int* width, int* height);
 
+// The elements changed (plat_element_*): a backend that shows them to its system's screen
+// reader (a page's own elements over the canvas) reads them again (plat_element_at). Called
+// after a loop pass that changed them.
+void backend_elements_changed(void);
+
 // ---------------------------------------------------------------------------------------------
 // Offered by the core
 
-enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected };
+enum PlatTouchSource { kPlatSourceMouse, kPlatSourceFinger, kPlatSourceInjected, kPlatSourceKeyboard };
 
 // A touch began, moved or ended at (x, y) in window units. One touch is taken at a time: the
 // first to begin holds the stream until the same source, device and pointer ends it.
@@ -132,6 +137,11 @@ void core_audio_device_lost(void);   // the open device is gone: no pull from it
 void core_audio_device_added(void);  // an output device appeared
 // The window was hidden, minimised or lost the focus: a touch held ends where it last was.
 void core_touch_cancel(void);
+// A key went down or up: Tab, Shift+Tab, Space or Enter (a key held is not reported again).
+void core_key(PlatKey key, bool down);
+// The system's screen reader, or a page's own element, pressed an element or released it: a
+// control is touched at its centre, through the one touch stream.
+void core_element_press(int element, bool down);
 void core_quit(void);    // the window was closed or the program asked to end
 int64_t core_wait_ns(void);  // until the next tick is due: 0 when one is, -1 with no timer
 void core_redraw(void);  // the window's pixels were lost or resized: draw it all again

@@ -2,8 +2,9 @@
 // points for the others. Not for backends (Backend.h) nor for the engine (Platform.h).
 //
 // Files: Loop.cpp (life cycle, loop, timers, clock, errors) | Views.cpp (window, views,
-// drawing, dirty tracking) | Touches.cpp (the touch stream) | Pictures.cpp | Audio.cpp
-// (players, device, offline render) | Paths.cpp (bundle and documents)
+// drawing, dirty tracking) | Touches.cpp (the touch stream) | Elements.cpp (what screen
+// readers and the keyboard reach) | Pictures.cpp | Audio.cpp (players, device, offline
+// render) | Paths.cpp (bundle and documents)
 #pragma once
 
 #include <string>
@@ -73,6 +74,7 @@ PlatPoint views_window_to_points(float x, float y);   // window units to frame p
 PlatView* views_touch_target(PlatPoint point);        // topmost window subview with a handler
 void views_present_if_dirty(void);
 void views_damage_picture(const PlatPicture* picture);  // every view that shows it is drawn again
+void views_damage_ring(PlatRect control);  // where a focus ring around the control lies, in points
 void views_stop(void);
 
 // Pictures.cpp
@@ -82,7 +84,16 @@ bool pictures_waiting(void);  // some picture is on its way
 void pictures_stop(void);
 
 // Touches.cpp
+// A touch of the keyboard's or a screen reader's, at a point in frame points; false when the
+// stream is held by another touch, which it then leaves alone.
+bool touches_from_element(PlatTouchPhase phase, PlatPoint point);
 void touches_stop(void);
+
+// Elements.cpp
+bool elements_ring(PlatRect* control);  // the focused control, when its ring shows
+void elements_touched(void);  // a touch began: the ring goes
+void elements_flush(void);    // after a loop pass: the backend reads what changed
+void elements_stop(void);
 
 // Audio.cpp
 void audio_start(bool open_device_now);  // false: offline, plat_audio_render pulls the mixer

@@ -85,6 +85,7 @@ void plat_shutdown(void) {
   audio_stop();
   pictures_stop();
   touches_stop();
+  elements_stop();
   views_stop();
   backend_shutdown();
   paths_stop();
@@ -129,6 +130,7 @@ bool plat_loop_step(bool may_wait) {
   audio_keep_time();
   backend_pump_events(0);  // what came in while the tick ran is handled before any drawing
   views_present_if_dirty();
+  elements_flush();
   return !g.quit;
 }
 

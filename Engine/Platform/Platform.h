@@ -9,7 +9,8 @@
 // Everything here runs on the main thread, except where a comment says otherwise.
 //
 // Index: life cycle | application loop | clock and timers | window | pictures | views |
-//        touches | directories | audio | test and replay hooks
+//        touches | elements (screen readers and the keyboard) | directories | audio |
+//        test and replay hooks
 #pragma once
 
 #include <cstddef>
@@ -130,6 +131,25 @@ typedef void (*PlatTouchFn)(void* ctx, PlatTouchPhase phase, PlatPoint location)
 void plat_view_set_touch_handler(PlatView* view, PlatTouchFn fn, void* ctx);
 
 // ---------------------------------------------------------------------------------------------
+// Elements: what a screen reader reads and a keyboard reaches, where pictures are only pixels.
+// An element is a place in the frame (in frame points) and a label. A control is pressed and
+// released at its centre, through the one touch stream, as a finger would be, when a keyboard
+// or a screen reader activates it; a text is read as it stands. Elements are kept in the order
+// they were added, the order Tab and a screen reader follow, until plat_shutdown. Labels are
+// UTF-8, cut to kNameBytes; an element with an empty label is passed over.
+//
+// On a desktop, Tab and Shift+Tab move a focus ring between the controls, drawn over the frame
+// (its pixels are the program's again once the ring is gone); Space or Enter presses the
+// focused control for as long as the key is held. A touch hides the ring. In a browser each
+// element is one of the page's own, over its place on the canvas.
+
+enum PlatElementKind { kPlatElementControl, kPlatElementText };
+
+int plat_element_add(PlatElementKind kind, const char* label, PlatRect frame);  // 0 when full
+void plat_element_set_label(int element, const char* label);
+void plat_element_set_frame(int element, PlatRect frame);
+
+// ---------------------------------------------------------------------------------------------
 // Directories, without a trailing "/", owned by the platform. Nothing is created on disk.
 
 const char* plat_bundle_path(void);     // the application's resources
@@ -162,6 +182,20 @@ void plat_clock_set_source(PlatClockSource now_ns);  // nullptr: the system's mo
 
 // Feeds a touch as if it came from the screen, at a point in window points.
 void plat_touch_inject(PlatTouchPhase phase, PlatPoint window_point);
+
+// Feeds a key as if it came from the keyboard: Tab, Shift+Tab, or Space (or Enter), down or up.
+enum PlatKey { kPlatKeyNext, kPlatKeyPrevious, kPlatKeyPress };
+void plat_key_inject(PlatKey key, bool down);
+
+// The elements as a screen reader would find them, in order: how many there are, and each one.
+struct PlatElement {
+  PlatElementKind kind;
+  const char* label;  // owned by the platform, valid until the element changes
+  PlatRect frame;
+};
+int plat_element_count(void);
+PlatElement plat_element_at(int element);  // 1 to the count; an empty text for any other
+int plat_element_focused(void);            // the element the focus ring is on; 0 when none shows
 
 // Renders the window as it would be presented and copies it out as RGBA bytes, one row after
 // another, width * height * 4 bytes. Returns false when it cannot (no window, buffer too small).

@@ -42,24 +42,32 @@ static void end(PlatPoint point) {
   g = TouchState{};
 }
 
-static void touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
+// False when the touch was not taken: another holds the stream.
+static bool touch(PlatTouchPhase phase, PlatTouchSource source, int64_t device, int64_t pointer,
                   PlatPoint point) {
   switch (phase) {
     case kPlatTouchBegan:
+      if (source != kPlatSourceKeyboard) elements_touched();  // a hand, not a key: no focus ring
       if (holds(source, device, pointer)) end(g.last);  // its release was lost
-      if (g.held) return;  // one touch at a time
+      if (g.held) return false;  // one touch at a time
       g = {true, source, device, pointer, views_touch_target(point), point};
       deliver(kPlatTouchBegan, point);
-      break;
+      return true;
     case kPlatTouchMoved:
-      if (!holds(source, device, pointer)) return;
+      if (!holds(source, device, pointer)) return false;
       g.last = point;
       deliver(kPlatTouchMoved, point);
-      break;
+      return true;
     case kPlatTouchEnded:
-      if (holds(source, device, pointer)) end(point);
-      break;
+      if (!holds(source, device, pointer)) return false;
+      end(point);
+      return true;
   }
+  return false;
+}
+
+bool touches_from_element(PlatTouchPhase phase, PlatPoint point) {
+  return touch(phase, kPlatSourceKeyboard, 0, 0, point);
 }
 
 void touches_stop(void) { g = TouchState{}; }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Engine/Limits.h"
@@ -20,6 +21,12 @@
 static constexpr const char* kWindowTitle = "Soundboard";  // unless the program has a name
 static constexpr PlatColor kBars = {0, 0, 0, 255};  // around the frame, where it does not fill
 static constexpr float kBarBlurPoints = 24;  // how far the scene's edge is smoothed along it
+// The keyboard's focus ring, around a control, outside it: a light band and a dark one beyond,
+// so that it shows on any scene.
+static constexpr float kRingLightPoints = 2;
+static constexpr float kRingDarkPoints = 1;
+static constexpr PlatColor kRingLight = {255, 255, 255, 255};
+static constexpr PlatColor kRingDark = {16, 16, 24, 255};
 
 namespace {
 struct ViewsState {
@@ -181,6 +188,11 @@ static bool waiting_to_show(const PlatView* view) {
 
 const PlatDamage& views_damage(void) { return g.damage; }
 
+static PlatRect outset(const PlatRect& r, float by) { return {r.x - by, r.y - by, r.w + 2 * by, r.h + 2 * by}; }
+
+// A point more, for the pixels a fractional scale shares with the ring's edge.
+void views_damage_ring(PlatRect control) { damage(outset(control, kRingLightPoints + kRingDarkPoints + 1)); }
+
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
@@ -225,6 +237,26 @@ static void collect(const PlatLetterbox& box, const PlatView* view, float origin
         g.rects.push_back({texture, {255, 255, 255, 255}, dst});
   }
   for (const PlatView* sub : view->subviews) collect(box, sub, x, y, area);
+}
+
+// The focus ring over what was just drawn in `clip`: four sides of each band, light inside.
+static void draw_ring(const PlatLetterbox& box, const PlatRect& control, const PlatIRect& clip) {
+  if (clip.w <= 0 || clip.h <= 0) return;
+  PlatDrawRect sides[8];
+  int n = 0;
+  float inner = 0;
+  for (auto [width, color] : {std::pair{kRingLightPoints, kRingLight}, std::pair{kRingDarkPoints, kRingDark}}) {
+    PlatRect in = outset(control, inner), out = outset(control, inner + width);
+    PlatRect bands[4] = {{out.x, out.y, out.w, in.y - out.y},                   // above
+                         {out.x, in.y + in.h, out.w, out.y + out.h - in.y - in.h},  // below
+                         {out.x, in.y, in.x - out.x, in.h},                     // left
+                         {in.x + in.w, in.y, out.x + out.w - in.x - in.w, in.h}};  // right
+    for (const PlatRect& b : bands)
+      sides[n++] = {nullptr, color, {box.x + b.x * box.scale, box.y + b.y * box.scale, b.w * box.scale, b.h * box.scale}};
+    inner += width;
+  }
+  PlatDrawList list{clip, false, sides, n};
+  backend_draw(&list);
 }
 
 static void note_drawn(const PlatIRect& r) {
@@ -305,6 +337,12 @@ static void draw_damage(const PlatWindow* window) {
   if (g.drawn_count > kMaxDamage) {  // too many to show apart: show the whole window
     g.drawn_count = 0;
     note_drawn(output);
+  }
+  // The ring last, over the frame and never on its outermost pixels, which the bars continue.
+  PlatRect control;
+  if (elements_ring(&control)) {
+    PlatIRect inside{filled.x + 1, filled.y + 1, filled.w - 2, filled.h - 2};
+    for (int i = 0; i < g.drawn_count; i++) draw_ring(box, control, intersect(inside, g.drawn[i]));
   }
   g.damage = PlatDamage{false, {}, 0};
   g.drawn_width = w;

@@ -1,5 +1,6 @@
 // Push and release buttons, their pictures, and the bounded name join they are built with.
 #include <string>
+#include <vector>
 
 #include "Engine/Touch.h"
 #include "Tests/Support/AppStub.h"
@@ -64,6 +65,60 @@ TEST_F(ButtonTest, APushButtonShowsItsPressedPictureUntilTheLiftAndFiresOnceOnTh
   Touch.Up(300, 300);  // outside: the normal picture comes back all the same
   EXPECT_EQ(presses, 2);
   EXPECT_EQ(Frame(view).w, kButtonUp.w);
+}
+
+// A button is named for screen readers where its region is, and the keyboard presses it
+// through the touch stream as a finger would; the focus ring is drawn over the frame and leaves
+// no trace once a touch hides it.
+TEST_F(ButtonTest, AButtonIsNamedWhereItsRegionIsAndTheKeyboardPressesItThroughTheTouchStream) {
+  int btn = PushButtonAdd("Btn", 50, 60, Count, 1);
+  PushButtonAdd("KartTheme_2Go", 150, 60, Count, 2);  // no pictures: a region all the same
+  int title = ViewAdd("Green.png", 0, 0);
+  ViewSetText(title, "A title");
+  Printed();
+  ASSERT_EQ(plat_element_count(), 3);
+  PlatElement first = plat_element_at(1), text = plat_element_at(3);
+  EXPECT_EQ(first.kind, kPlatElementControl);
+  EXPECT_STREQ(first.label, "Btn");
+  EXPECT_EQ((std::vector<float>{first.frame.x, first.frame.y, first.frame.w, first.frame.h}),
+            (std::vector<float>{50, 60, static_cast<float>(kButtonUp.w), static_cast<float>(kButtonUp.h)}));
+  EXPECT_STREQ(plat_element_at(2).label, "Kart Theme 2-Go");
+  EXPECT_EQ(text.kind, kPlatElementText);
+  EXPECT_STREQ(text.label, "A title");
+  ViewSetxy(title, 5, 6);
+  EXPECT_EQ(plat_element_at(3).frame.x, 5);
+  RunTicks(1);
+  std::vector<uint8_t> before = ReadWindow(window());
+
+  plat_key_inject(kPlatKeyNext, true);
+  plat_key_inject(kPlatKeyNext, false);
+  EXPECT_EQ(plat_element_focused(), 1);
+  RunTicks(1);
+  PlatColor light = PixelAt(48, 65), dark = PixelAt(47, 65);  // left of the button, outside it
+  EXPECT_EQ((std::vector<int>{light.r, light.g, light.b, dark.r}), (std::vector<int>{255, 255, 255, 16}));
+  plat_key_inject(kPlatKeyPress, true);
+  EXPECT_EQ(presses, 1);
+  EXPECT_EQ(last_value, 1);
+  EXPECT_EQ(Frame(Button[btn].view).w, kButtonDown.w);  // held while the key is
+  plat_key_inject(kPlatKeyPress, false);
+  EXPECT_EQ(Frame(Button[btn].view).w, kButtonUp.w);
+  EXPECT_EQ(presses, 1);
+
+  // Back from the first goes round to the last control; a label of "" takes it out of reach.
+  plat_key_inject(kPlatKeyPrevious, true);
+  EXPECT_EQ(plat_element_focused(), 2);
+  EXPECT_EQ(ButtonSetLabel(2, ""), 2);
+  EXPECT_EQ(plat_element_focused(), 0);
+  plat_key_inject(kPlatKeyNext, true);
+  plat_key_inject(kPlatKeyNext, true);
+  EXPECT_EQ(plat_element_focused(), 1);
+  plat_touch_inject(kPlatTouchBegan, {300, 400});
+  plat_touch_inject(kPlatTouchEnded, {300, 400});
+  EXPECT_EQ(plat_element_focused(), 0);
+  RunTicks(1);
+  EXPECT_EQ(ReadWindow(window()), before);
+  EXPECT_EQ(ButtonSetLabel(3, "x"), 0);
+  EXPECT_EQ(Printed(), "ButtonSetLabel - button does not exist\n");
 }
 
 TEST_F(ButtonTest, AReleaseButtonFiresOnlyOnAReleaseInsideItsRightAndBottomEdgesOutside) {

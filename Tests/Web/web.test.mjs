@@ -106,11 +106,63 @@ test('a program of one\'s own, made a site by the same function, shows its butto
     await waitShown(page, 'Coin2', 40, 320);
     await assertHeard(page, 'Coin.wav', 4096, 'Hello\'s Coin from its first sample');
     await up(page);
+    assert.deepEqual(await named(page), { title: 'Hello', heading: ['Hello'], buttons: ['Coin', 'Jump'], images: [] });
     assert.deepEqual(page.warnings, [], 'nothing to warn of on the way');
     await closePage(page);
   } finally {
     await hello.close();
   }
+});
+
+// What a screen reader finds on the page: its title, and the names of its headings, buttons and
+// pictures' texts, in order.
+async function named(page) {
+  const nodes = (await page.devtools.send('Accessibility.getFullAXTree')).nodes.filter((n) => !n.ignored);
+  const names = (role) => nodes.filter((n) => n.role?.value === role).map((n) => n.name?.value);
+  return { title: await page.title(), heading: names('heading'), buttons: names('button'), images: names('image') };
+}
+
+test('a screen reader finds the program\'s name, its texts and its nine buttons by name where they are drawn; Tab reaches each in the engine\'s order; a screen reader\'s press and Space are heard; axe finds nothing to fault', async () => {
+  const page = await openPage(browser, server.url);
+  const order = ['Theme', 'Die', 'Kart', 'Shroom', 'Coin', 'Warning', 'Clear', '1Up', 'Jump'];
+  assert.deepEqual(await named(page), {
+    title: 'Soundboard', heading: ['Soundboard'], buttons: order.map((name) => name.replace('1Up', '1-Up')),
+    images: ['Soundboard: tap a button, hear a sound', 'All pictures and sounds are original, made for this program.'],
+  });
+  // Each button lies over its picture, as the letterbox places the frame.
+  const misplaced = await look(page, ([buttons, order]) => {
+    const page = soundboardBoot.frame.page(), box = soundboardBoot.frame.letterbox(page.width, page.height, page.insets);
+    return order.filter((name, i) => {
+      const at = document.querySelectorAll('#elements button')[i].getBoundingClientRect();
+      const [x, y] = buttons[name];
+      return Math.abs(at.left - (box.x + x * box.scale)) > 0.5 || Math.abs(at.top - (box.y + y * box.scale)) > 0.5 || at.width < 40;
+    });
+  }, [BUTTONS, order]);
+  assert.deepEqual(misplaced, []);
+  // A screen reader's activation is a click on the button: a press and a release, heard whole.
+  await record(page);
+  await look(page, () => document.querySelector('#elements [aria-label="Coin"]').click());
+  const frames = await look(page, () => Module.bundle.clips['/bundle/Coin.wav'].channels[0].length);
+  await assertHeard(page, 'Coin.wav', frames, 'Coin, pressed by a screen reader');
+  // Tab goes through the buttons in the order the program made them; Space holds the last down.
+  for (const name of order) {
+    await page.keyboard.press('Tab');
+    assert.equal(await look(page, () => document.activeElement.getAttribute('aria-label')), name.replace('1Up', '1-Up'));
+  }
+  const [x, y] = BUTTONS.Jump;
+  await record(page);
+  await page.keyboard.down(' ');
+  await waitShown(page, 'Jump2', x, y);
+  await assertHeard(page, 'Jump.wav', 4096, 'Jump, pressed by Space');
+  await page.keyboard.up(' ');
+  await waitShown(page, 'Jump1', x, y);
+  const axe = fs.readFileSync(new URL('node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
+  const violations = await look(page, async (axe) => {
+    (0, eval)(axe);
+    return (await window.axe.run(document)).violations.map((v) => `${v.id}: ${v.nodes.length}`);
+  }, axe);
+  assert.deepEqual(violations, []);
+  await closePage(page);
 });
 
 test('a second press on a clip still sounding starts it again from its first sample', async () => {

@@ -3,7 +3,7 @@
 // a PulseAudio null sink of the test's own. WebKit differs from Chromium exactly where the
 // sound is delicate (what a worklet may be given, what globals it has, when a context may
 // start), so here the page must start, choose the worklet, and sound a click on Coin at the
-// output, exactly.
+// output, exactly, and a screen reader's press of one of the page's own buttons.
 //
 //   node --test Tests/Web/    (after make web)
 import { test, before, after } from 'node:test';
@@ -118,7 +118,7 @@ function click([x, y]) {
     .then(() => true, (error) => { if (hiccup(error)) return false; throw error; });
 }
 
-test('in WebKit the page starts with the mixer on the audio thread, and a click on Coin is heard exactly', async () => {
+test('in WebKit the page starts with the mixer on the audio thread, a click on Coin is heard exactly, and so is a screen reader\'s press of the page\'s own Jump button', async () => {
   await driver.get(server.url);
   await until('return !!(window.Module && Module.calledRun && Module.page.mixing)', 'the start');
   assert.equal(await driver.executeScript('return Module.page.mixing'), 'audio thread');
@@ -144,4 +144,16 @@ test('in WebKit the page starts with the mixer on the audio thread, and a click 
     assert.equal(heard.matched, 4096, `${heard.matched} frames as the clip's, then not`);
     break;
   }
+  // Once Coin is over, a screen reader's activation of Jump: a click on the page's element.
+  await until(`const frames = Module.bundle.clips['/bundle/Coin.wav'].channels[0].length;
+    return (${findClip})('Coin.wav', frames, 0).matched === frames;`, 'the whole of Coin');
+  await until(`window.recording = false;
+    ear.start(listening).then(() => { recording = true; });
+    return true;`, 'the ear');
+  await until('return recording', 'the ear to record');
+  const jump = await driver.findElement(By.css('#elements [aria-label="Jump"]'));
+  await driver.executeScript('arguments[0].click()', jump);
+  const heard = await until(`const found = (${findClip})('Jump.wav', 4096, 0);
+    return found.at >= 0 && found.recorded >= 4096 && found;`, 'Jump at the output');
+  assert.equal(heard.matched, 4096, `${heard.matched} frames of Jump as the clip's, then not`);
 });

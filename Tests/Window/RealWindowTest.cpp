@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -148,70 +149,118 @@ class XServer {
   int pipe_ = -1;
 };
 
-// Starts the program (a command line, as a menu entry gives it) on a fresh X server with SDL's
-// disk audio driver, clicks Coin, and checks what was shown and heard; then ends it as a
-// desktop does. `bundle` is where the program's pictures and clips are expected. With
-// `lost_release`, Coin is pressed again and released while the window is unmapped, where the
-// window never hears of it, and a press on Kart after the window is back must still play.
-static void ClickCoinAndHear(const std::string& command, const std::string& bundle,
-                             bool lost_release = false) {
-  std::string dir = TemporaryDir();
-  XServer xserver;
-  ASSERT_FALSE(xserver.display().empty()) << "Xvfb did not start (is it installed?)";
-  const std::string& display = xserver.display();
-  std::string x = "DISPLAY=" + display + " ";
-
-  std::string audio = dir + "/audio.raw";
-  Process soundboard({"sh", "-c", "exec " + command}, {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11",
-                                    "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio});
-  std::string window = Output(x + "timeout 20 xdotool search --sync --onlyvisible --name '^Soundboard$' | head -1");
-  window = window.substr(0, window.find('\n'));
-  ASSERT_FALSE(window.empty()) << "no window";
-  // The screen is 1280 x 1024: the window opens at two pixels a point, with the sharp pictures.
-  EXPECT_NE(Output(x + "xdotool getwindowgeometry " + window).find("Geometry: 640x920"), std::string::npos);
-  Image normal = LoadPng(bundle + "/Coin1@2x.png"), pressed = LoadPng(bundle + "/Coin2@2x.png");
-  ASSERT_GT(normal.width, 0);
-  std::string capture = dir + "/window.png";
-  auto shows = [&](const Image& picture) {
-    Output(x + "import -window " + window + " png:" + capture + " 2>/dev/null");
-    return Shows(LoadPng(capture), picture, 20, 480);  // Coin's corner, (10, 240) in points
-  };
-  ASSERT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin never drawn";
-
-  Output(x + "xdotool mousemove --window " + window + " 60 510 mousedown 1");
-  EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin's pressed picture never shown";
-
-  // A clip, as the device played it: both sides, from `from` on (its first sample, or past
-  // what may sound over it), in the device's file.
-  auto heard = [&](const char* name, size_t from = 0) {
-    WavFile wav = LoadWav(bundle + "/" + name);
+// The program (a command line, as a menu entry gives it) in a window on an X server of its own,
+// with SDL's disk audio driver writing what the device plays to a file.
+class RealSoundboard {
+ public:
+  RealSoundboard(const std::string& command, const std::string& bundle)
+      : bundle_(bundle), dir_(TemporaryDir()), audio_(dir_ + "/audio.raw"), x_("DISPLAY=" + xserver_.display() + " "),
+        program_({"sh", "-c", "exec " + command}, {"DISPLAY=" + xserver_.display(), "SDL_VIDEODRIVER=x11",
+                                                   "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio_}) {
+    if (xserver_.display().empty()) return;
+    window_ = Output(x_ + "timeout 20 xdotool search --sync --onlyvisible --name '^Soundboard$' | head -1");
+    window_ = window_.substr(0, window_.find('\n'));
+  }
+  bool open() const { return !window_.empty(); }
+  Process& program() { return program_; }
+  // An xdotool command on the window ("W" in it names the window).
+  std::string Do(std::string command) {
+    for (size_t at; (at = command.find(" W")) != std::string::npos;) command.replace(at, 2, " " + window_);
+    return Output(x_ + "xdotool " + command);
+  }
+  Image Capture() {
+    std::string file = dir_ + "/window.png";
+    Output(x_ + "import -window " + window_ + " png:" + file + " 2>/dev/null");
+    return LoadPng(file);
+  }
+  // Whether the device played a clip: both sides, from `from` on (its first sample, or past what
+  // may sound over it), as a condition to wait for.
+  std::function<bool()> Heard(const char* name, size_t from = 0) {
+    WavFile wav = LoadWav(bundle_ + "/" + name);
     std::vector<int16_t> stereo;
     for (size_t i = from; i < from + 4800 && i < wav.samples.size(); i++) stereo.insert(stereo.end(), {wav.samples[i], wav.samples[i]});
     std::string needle(reinterpret_cast<const char*>(stereo.data()), stereo.size() * 2);
-    return [audio, needle] {
+    return [audio = audio_, needle] {
       std::ifstream in(audio, std::ios::binary);
       return std::string(std::istreambuf_iterator<char>(in), {}).find(needle) != std::string::npos;
     };
-  };
-  EXPECT_TRUE(WaitFor(heard("Coin.wav"))) << "Coin's clip never reached the audio device";
+  }
+  // Ends it as a desktop's user does; its exit status.
+  int Quit() {
+    Do("key --window W ctrl+q");
+    EXPECT_TRUE(WaitFor([&] { return !program_.running(); })) << "Ctrl+Q did not end it";
+    return program_.Terminate();
+  }
 
-  Output(x + "xdotool mouseup 1");
+ private:
+  XServer xserver_;
+  std::string bundle_, dir_, audio_, x_;
+  Process program_;
+  std::string window_;
+};
+
+// Clicks Coin in the program, started as `command` with its bundle at `bundle`, and checks what
+// was shown and heard; then ends it. With `lost_release`, Coin is pressed again and released
+// while the window is unmapped, where the window never hears of it, and a press on Kart after
+// the window is back must still play.
+static void ClickCoinAndHear(const std::string& command, const std::string& bundle,
+                             bool lost_release = false) {
+  RealSoundboard soundboard(command, bundle);
+  ASSERT_TRUE(soundboard.open()) << "no window (are Xvfb and xdotool installed?)";
+  // The screen is 1280 x 1024: the window opens at two pixels a point, with the sharp pictures.
+  EXPECT_NE(soundboard.Do("getwindowgeometry W").find("Geometry: 640x920"), std::string::npos);
+  Image normal = LoadPng(bundle + "/Coin1@2x.png"), pressed = LoadPng(bundle + "/Coin2@2x.png");
+  ASSERT_GT(normal.width, 0);
+  auto shows = [&](const Image& picture) {
+    return Shows(soundboard.Capture(), picture, 20, 480);  // Coin's corner, (10, 240) in points
+  };
+  ASSERT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin never drawn";
+
+  soundboard.Do("mousemove --window W 60 510 mousedown 1");
+  EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin's pressed picture never shown";
+  EXPECT_TRUE(WaitFor(soundboard.Heard("Coin.wav"))) << "Coin's clip never reached the audio device";
+
+  soundboard.Do("mouseup 1");
   EXPECT_TRUE(WaitFor([&] { return shows(normal); })) << "Coin's normal picture never came back";
   if (lost_release) {
-    Output(x + "xdotool mousemove --window " + window + " 60 510 mousedown 1");
+    soundboard.Do("mousemove --window W 60 510 mousedown 1");
     EXPECT_TRUE(WaitFor([&] { return shows(pressed); })) << "Coin not held";
-    Output(x + "xdotool windowunmap --sync " + window + " mouseup 1 windowmap --sync " + window);
-    Output(x + "xdotool mousemove --window " + window + " 360 220 mousedown 1");  // Kart, (160, 100)
-    EXPECT_TRUE(WaitFor(heard("KartTheme.wav", kMixerRate))) << "the press after a lost release was swallowed";
-    Output(x + "xdotool mouseup 1");
+    soundboard.Do("windowunmap --sync W mouseup 1 windowmap --sync W");
+    soundboard.Do("mousemove --window W 360 220 mousedown 1");  // Kart, (160, 100)
+    EXPECT_TRUE(WaitFor(soundboard.Heard("KartTheme.wav", kMixerRate))) << "the press after a lost release was swallowed";
+    soundboard.Do("mouseup 1");
   }
-  Output(x + "xdotool key --window " + window + " ctrl+q");  // the desktop's way to end it
-  EXPECT_TRUE(WaitFor([&] { return !soundboard.running(); })) << "Ctrl+Q did not end it";
-  EXPECT_EQ(soundboard.Terminate(), 0);
+  EXPECT_EQ(soundboard.Quit(), 0);
 }
 
 TEST(RealWindowTest, ARealClickOnCoinShowsItsPressedPictureAndPlaysItsClipAndAReleaseLostOutOfSightSwallowsNoPress) {
   ClickCoinAndHear(SOUNDBOARD, kBundle, true);
+}
+
+// Tab puts a ring around the first control, Theme, over the frame; Space held plays it through
+// the device; a click anywhere takes the ring away.
+TEST(RealWindowTest, TabRingsThemeSpacePlaysItAndAClickHidesTheRing) {
+  RealSoundboard soundboard(SOUNDBOARD, kBundle);
+  ASSERT_TRUE(soundboard.open()) << "no window (are Xvfb and xdotool installed?)";
+  Image theme = LoadPng(kBundle + "/Theme1@2x.png");
+  ASSERT_TRUE(WaitFor([&] { return Shows(soundboard.Capture(), theme, 170, 200); })) << "Theme never drawn";
+  // Just left of Theme, (85, 100) in points at two pixels a point: the ring's light band.
+  auto ringed = [&] {
+    Image now = soundboard.Capture();
+    const uint8_t* p = &now.rgba[(static_cast<size_t>(220) * now.width + 168) * 4];
+    return p[0] == 255 && p[1] == 255 && p[2] == 255;
+  };
+  EXPECT_FALSE(ringed());
+  soundboard.Do("key --window W Tab");
+  EXPECT_TRUE(WaitFor(ringed)) << "no ring around Theme";
+  soundboard.Do("keydown --window W space");
+  EXPECT_TRUE(WaitFor(soundboard.Heard("Theme.wav"))) << "Space did not play Theme";
+  EXPECT_TRUE(WaitFor([&] { return Shows(soundboard.Capture(), LoadPng(kBundle + "/Theme2@2x.png"), 170, 200); }))
+      << "Theme not held down by Space";
+  soundboard.Do("keyup --window W space");
+  soundboard.Do("mousemove --window W 10 10 click 1");
+  EXPECT_TRUE(WaitFor([&] { return !ringed(); })) << "the ring stayed after a click";
+  EXPECT_EQ(soundboard.Quit(), 0);
 }
 
 // Installed into a prefix of its own, started from its menu entry's Exec line: it finds its

@@ -1,7 +1,7 @@
 // Prints the engine's limits (Engine/Limits.h) and the platform's contract across languages
-// (Engine/Platform/Contract.h, the touch phases of Platform.h) as JSON, for the browser's
-// scripts and the site's tools: the build makes their copy from this, so that a number changed
-// in C++ changes in every language.
+// (Engine/Platform/Contract.h, the touch phases and element kinds of Platform.h) as JSON, for
+// the browser's scripts and the site's tools: the build makes their copy from this, so that a
+// number changed in C++ changes in every language.
 #include <cstdio>
 
 #include "Engine/Limits.h"
@@ -28,6 +28,7 @@ int main() {
          kWebBundleDir, kWebDocumentsDir, kWebPackFormat);
   printf(" \"touch\": {\"began\": %d, \"moved\": %d, \"ended\": %d},\n", kPlatTouchBegan,
          kPlatTouchMoved, kPlatTouchEnded);
+  printf(" \"element\": {\"control\": %d, \"text\": %d},\n", kPlatElementControl, kPlatElementText);
   printf(" \"cue\": {\"stop\": %d, \"position\": %d, \"play\": %d}}\n", kWebCueStop,
          kWebCuePosition, kWebCuePlay);
   return 0;

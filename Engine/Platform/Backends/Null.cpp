@@ -201,3 +201,8 @@ bool backend_picture_pending(const char*, int*, int*) {
   // it starts bringing it if it has not.
   return false;
 }
+
+void backend_elements_changed(void) {
+  // A backend whose system has a screen reader (a page's elements, an accessibility bridge)
+  // gives it every element again (plat_element_at): a label, a kind, a place in the window.
+}

@@ -245,14 +245,22 @@ static void report_finger(PlatTouchPhase phase, const SDL_TouchFingerEvent& e) {
 }
 
 // The desktop's conventions: F11 toggles fullscreen (the frame letterboxed in it), Ctrl+Q
-// ends the program. Keys are never touches.
+// ends the program; Tab and Shift+Tab move the focus between the controls, Space and Enter
+// hold the focused one down. A key held down is reported once.
 static void handle_key(const SDL_KeyboardEvent& key) {
-  if (key.keysym.sym == SDLK_F11 && !key.repeat) {
+  bool down = key.type == SDL_KEYDOWN;
+  SDL_Keycode sym = key.keysym.sym;
+  if (key.repeat) return;
+  if (sym == SDLK_F11 && down) {
     bool full = SDL_GetWindowFlags(g.window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
     SDL_SetWindowFullscreen(g.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     core_redraw();
-  } else if (key.keysym.sym == SDLK_q && (key.keysym.mod & KMOD_CTRL)) {
-    core_quit();
+  } else if (sym == SDLK_q && (key.keysym.mod & KMOD_CTRL)) {
+    if (down) core_quit();
+  } else if (sym == SDLK_TAB) {
+    core_key(key.keysym.mod & KMOD_SHIFT ? kPlatKeyPrevious : kPlatKeyNext, down);
+  } else if (sym == SDLK_SPACE || sym == SDLK_RETURN || sym == SDLK_KP_ENTER) {
+    core_key(kPlatKeyPress, down);
   }
 }
 
@@ -262,6 +270,7 @@ static void handle_event(const SDL_Event& e) {
       core_quit();
       break;
     case SDL_KEYDOWN:
+    case SDL_KEYUP:
       handle_key(e.key);
       break;
     case SDL_WINDOWEVENT:
@@ -443,3 +452,7 @@ bool backend_decode_clip(const char* path, int rate, PlatSamples* out) {
 bool backend_clip_pending(const char*) { return false; }
 void backend_clip_wanted(const char*) {}
 bool backend_picture_pending(const char*, int*, int*) { return false; }
+
+// SDL has no bridge to a desktop's screen reader: the keyboard's focus ring is drawn by the
+// core, and the elements go nowhere else.
+void backend_elements_changed(void) {}

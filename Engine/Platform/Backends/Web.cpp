@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -43,6 +44,7 @@ bool web_clip_pending(const char* path);
 void web_clip_wanted(const char* path);
 bool web_picture_pending(const char* path, int* width, int* height);
 bool web_file_known(const char* path);
+void web_elements(const char* json);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -76,6 +78,9 @@ EMSCRIPTEN_KEEPALIVE void web_audio_arrived(void) { core_audio_device_added(); }
 
 // Another density's pictures, asked for when the screen changed, have come, or will not.
 EMSCRIPTEN_KEEPALIVE void web_pictures_arrived(void) { core_pictures_arrived(); }
+
+// One of the page's elements was pressed by a key or a screen reader, or released.
+EMSCRIPTEN_KEEPALIVE void web_element_press(int element, int down) { core_element_press(element, down != 0); }
 
 // The page was hidden or lost the focus: a release may never come.
 EMSCRIPTEN_KEEPALIVE void web_touch_cancel(void) { core_touch_cancel(); }
@@ -275,6 +280,42 @@ void backend_clip_wanted(const char* path) { web_clip_wanted(path); }
 
 bool backend_picture_pending(const char* path, int* width, int* height) {
   return web_picture_pending(path, width, height);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Elements: the page's own, over the canvas (Web.js), given as JSON
+
+static void append_json_string(std::string* out, const char* text) {
+  *out += '"';
+  for (const char* c = text; *c; c++) {
+    unsigned char u = static_cast<unsigned char>(*c);
+    if (u == '"' || u == '\\') {
+      *out += '\\';
+      *out += *c;
+    } else if (u < 0x20) {
+      char escaped[8];
+      snprintf(escaped, sizeof escaped, "\\u%04x", u);
+      *out += escaped;
+    } else {
+      *out += *c;
+    }
+  }
+  *out += '"';
+}
+
+void backend_elements_changed(void) {
+  std::string json = "[";
+  for (int i = 1; i <= plat_element_count(); i++) {
+    PlatElement e = plat_element_at(i);
+    char place[160];
+    snprintf(place, sizeof place, "%s{\"kind\": %d, \"frame\": [%g, %g, %g, %g], \"label\": ", i > 1 ? ", " : "",
+             static_cast<int>(e.kind), e.frame.x, e.frame.y, e.frame.w, e.frame.h);
+    json += place;
+    append_json_string(&json, e.label);
+    json += '}';
+  }
+  json += ']';
+  web_elements(json.c_str());
 }
 
 // The browser's floats, every channel, mixed down and to 16 bits as a desktop's decoder does.

@@ -52,6 +52,9 @@ mergeInto(LibraryManager.library, {
     replacing: false,  // a new context is on its way
     held: {},  // pointers down on the canvas, by id: only they report moves (a Set would be
                // lost in the library's build)
+    layer: null,    // the page's elements over the canvas, for screen readers and the keyboard
+    elements: [],   // the program's, as it last gave them
+    pressed: 0,     // the element a key holds down
 
     // The context is resumed inside a handler of the user's own gesture: on a phone a finger's
     // press does not count, its release does, so both try. After an interruption (a call, the
@@ -175,6 +178,84 @@ mergeInto(LibraryManager.library, {
     resize: function () {
       WebPage.fit();
       _web_resized();
+      WebPage.placeElements();
+      WebPage.step();
+    },
+
+    // The program's elements, as the page's own over the canvas: a button for each control, a
+    // picture's text for each text, in the program's order, each over its place in the frame,
+    // so that a screen reader finds them where they are drawn and Tab reaches the buttons in
+    // turn (the page's style shows a focused one's ring). None takes a pointer: every touch
+    // goes to the canvas as before, waiting for none of them. A button pressed by a key, or
+    // activated by a screen reader (a click), presses its control through the program's one
+    // touch stream, as a finger would.
+    showElements: function (list) {
+      var layer = WebPage.layer;
+      if (!layer) {
+        layer = WebPage.layer = document.createElement('div');
+        layer.id = 'elements';
+        WebPage.canvas.parentNode.insertBefore(layer, WebPage.canvas.nextSibling);
+        layer.addEventListener('click', function (event) { WebPage.activate(event, null); });
+        layer.addEventListener('keydown', function (event) { WebPage.activate(event, true); });
+        layer.addEventListener('keyup', function (event) { WebPage.activate(event, false); });
+        layer.addEventListener('focusout', function () { WebPage.pressElement(0, false); });
+      }
+      while (layer.children.length > list.length) layer.lastChild.remove();
+      list.forEach(function (element, i) {
+        var control = element.kind === kEngine.element.control, tag = control ? 'button' : 'div';
+        var node = layer.children[i];
+        if (!node || node.tagName.toLowerCase() !== tag) {
+          var made = document.createElement(tag);
+          if (control) made.type = 'button';
+          else made.setAttribute('role', 'img');
+          if (node) layer.replaceChild(made, node);
+          else layer.appendChild(made);
+          node = made;
+        }
+        node.dataset.element = i + 1;
+        node.hidden = !element.label;
+        node.setAttribute('aria-label', element.label);
+      });
+      WebPage.elements = list;
+      WebPage.placeElements();
+    },
+
+    placeElements: function () {
+      if (!WebPage.layer || !WebPage.page) return;
+      var page = WebPage.page, box = soundboardBoot.frame.letterbox(page.width, page.height, page.insets);
+      WebPage.elements.forEach(function (element, i) {
+        var style = WebPage.layer.children[i].style, f = element.frame;
+        style.left = (box.x + f[0] * box.scale) + 'px';
+        style.top = (box.y + f[1] * box.scale) + 'px';
+        style.width = (f[2] * box.scale) + 'px';
+        style.height = (f[3] * box.scale) + 'px';
+      });
+    },
+
+    // A key on a button holds its control down until the key comes up; a click (a screen
+    // reader's activation, or a script's) presses and releases it. The browser's own click for
+    // the key is kept from following.
+    activate: function (event, down) {
+      var element = Number(event.target.dataset && event.target.dataset.element);
+      if (!element) return;
+      if (down !== null) {
+        if (event.key !== ' ' && event.key !== 'Enter') return;
+        event.preventDefault();
+        if (event.repeat) return;
+      }
+      if (down !== false) WebPage.wake();  // a gesture: the sound may start
+      if (down === null) {
+        WebPage.pressElement(element, true);
+        WebPage.pressElement(element, false);
+      } else {
+        WebPage.pressElement(element, down);
+      }
+    },
+
+    pressElement: function (element, down) {
+      if (!down && !WebPage.pressed) return;
+      WebPage.pressed = down ? element : 0;
+      _web_element_press(element, down ? 1 : 0);
       WebPage.step();
     },
 
@@ -426,6 +507,12 @@ mergeInto(LibraryManager.library, {
     HEAP32[channels >> 2] = clip.channels.length;
     HEAP32[mask >> 2] = clip.mask;
     return clip.channels[0].length;
+  },
+
+  // The program's elements changed: all of them, as JSON.
+  web_elements__deps: ['$WebPage'],
+  web_elements: function (json) {
+    WebPage.showElements(JSON.parse(UTF8ToString(json)));
   },
 
   web_file_known: function (path) {
