@@ -5,20 +5,18 @@
 #include <string>
 
 #include "Engine/DorvelAppDelegate.h"
+#include "Engine/Internal.h"
 #include "Engine/Platform/Platform.h"
 #include "Engine/Win.h"
 
 static uint64_t fake_now = 1;
 
 static bool StartEngine(benchmark::State& state) {
-  PlatConfig config{nullptr, true};
-  if (!plat_init(&config)) {
+  PlatConfig config{nullptr, true, [] { return fake_now; }};
+  if (!plat_application_start(&config, &kDorvelAppHooks)) {
     state.SkipWithError(plat_error());
     return false;
   }
-  plat_clock_set_source([] { return fake_now; });
-  DorvelAppDelegate* delegate = DorvelLoadMainInterface();
-  delegate->applicationDidFinishLaunching();
   return true;
 }
 

@@ -2,6 +2,7 @@
 // the limit, whether or not its clip loads, so handles follow the order of the adds.
 #include "Engine/Sound.h"
 
+#include "Engine/Internal.h"
 #include "Engine/Win.h"
 
 constinit CSound Sound;

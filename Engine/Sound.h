@@ -16,7 +16,5 @@ class CSound {
 
 extern CSound Sound;
 
-void SoundReset();  // the table as at process start; its players go with plat_shutdown
-
 int SoundAdd(const char* name);  // Sound.Add
 int SoundPlay(int id);           // Sound.Play

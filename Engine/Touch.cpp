@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "Engine/Internal.h"
 #include "Engine/Win.h"
 
 // ---------------------------------------------------------------------------------------------

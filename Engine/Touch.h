@@ -53,8 +53,6 @@ extern int SysViewTouch[kTableSlots];  // by view handle: the region that follow
 extern CButton Button[kTableSlots];
 extern int ButtonLen;                  // button slots in use, the reserved one included
 
-void TouchReset();  // the touch object, regions, links and buttons as at process start
-
 void TouchAdd(int x, int y, int w, int h, TouchFn fn, TouchData data);  // a region, newest on top
 int ViewUpdateTouchxy(int view, int x, int y);  // moves the view's linked region; the link or 0
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "Engine/DorvelAppDelegate.h"
+#include "Engine/Internal.h"
 #include "Engine/DorvelViewController.h"
 #include "Engine/Sound.h"
 #include "Engine/Touch.h"

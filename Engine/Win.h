@@ -67,12 +67,3 @@ int ViewSetText(int view, const char* text);
 
 void FileGetAppPath(char* dst);  // kPathBytes bytes: the bundle directory and "/"
 void FileGetDocPath(char* dst);  // kPathBytes bytes: the documents directory and "/"
-
-// Every table, counter, path and host object as at process start, the window view freed: for a
-// program that starts the engine again after plat_shutdown (tests, benchmarks).
-void EngineReset();
-void WinReset();  // the window object, the image and view tables, FrameSeed and the paths
-
-// Helpers the engine shares.
-bool StrJoin(char* dst, int size, const char* a, const char* b);  // a + b, or "" if it won't fit
-int PointToInt(float v);  // truncation toward zero, clamped to int's range; NaN gives 0

@@ -25,7 +25,8 @@ foreach(component app dev)
 endforeach()
 
 # The example and the guide, beside the dev package's copyright.
-install(FILES ${PROJECT_SOURCE_DIR}/Examples/Hello.cpp ${PROJECT_SOURCE_DIR}/Examples/CMakeLists.txt
+install(FILES ${PROJECT_SOURCE_DIR}/Examples/Hello.cpp ${PROJECT_SOURCE_DIR}/Examples/HelloTest.cpp
+  ${PROJECT_SOURCE_DIR}/Examples/CMakeLists.txt
   ${PROJECT_SOURCE_DIR}/Examples/Hello.files
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/soundboard-engine-dev/examples COMPONENT dev)
 install(FILES ${PROJECT_SOURCE_DIR}/Docs/Engine.md

@@ -22,6 +22,8 @@ struct LoopState {
   std::string program;  // the running program's name, for its window
   std::string error;
   PlatClockSource clock = nullptr;
+  PlatConfig config;       // what plat_init was given, its bundle folder kept in `bundle`
+  std::string bundle;
   PlatFrameClock schedules[kMaxTimers];
   PlatTimerFn fns[kMaxTimers] = {};
   void* ctxs[kMaxTimers] = {};
@@ -68,10 +70,25 @@ void core_set_error(const char* format, ...) {
 // ---------------------------------------------------------------------------------------------
 // Public: life cycle
 
+// What a second start asks of the platform that the first did not: a config given again must
+// be the same in all that plat_init takes from it.
+static bool same_start(const PlatConfig& config) {
+  bool same_bundle = (config.bundle_dir == nullptr) == (g.config.bundle_dir == nullptr) &&
+                     (!config.bundle_dir || g.bundle == config.bundle_dir);
+  return same_bundle && config.offline_audio == g.config.offline_audio && config.clock == g.config.clock;
+}
+
 bool plat_init(const PlatConfig* config) {
-  if (g.started) return true;
+  if (g.started) {
+    if (!config || same_start(*config)) return true;
+    core_set_error("the platform is started already, with another bundle, audio or clock; "
+                   "plat_shutdown first");
+    return false;
+  }
   if (!backend_init()) return false;
   g.started = true;
+  if (config) g.config = *config;
+  g.bundle = config && config->bundle_dir ? config->bundle_dir : "";
   g.clock = config ? config->clock : nullptr;
   paths_start(config ? config->bundle_dir : nullptr);
   audio_start(!(config && config->offline_audio));

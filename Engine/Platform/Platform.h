@@ -39,7 +39,9 @@ struct PlatConfig {
   int window_height = 0;             // whole-number scale of the frame that fits the screen
 };
 
-bool plat_init(const PlatConfig* config);  // false when no window system can start; see plat_error
+// False when no window system can start, or when the platform is started already and `config`
+// asks for another bundle, audio or clock (nullptr asks for nothing); see plat_error.
+bool plat_init(const PlatConfig* config);
 void plat_shutdown(void);                  // frees every platform object; the platform can start again
 const char* plat_error(void);              // why the last failing call failed, in one line
 

@@ -2,7 +2,8 @@
 # The engine as an engineer embedding it meets it: installed (by cmake --install from a build,
 # or as the Debian packages left it under a root), the example built out of tree by the two
 # recipes of Docs/Engine.md, run as written there, and each build run headless: it must start,
-# find its bundle with the pictures' sharper twins (nothing printed) and end cleanly when asked.
+# find its bundle with the pictures' sharper twins (nothing printed) and end cleanly when asked;
+# then the example's own test, run by the guide's third recipe, must pass.
 #
 # usage: example.sh SOURCE_DIR --build BUILD_DIR | --prefix PREFIX
 set -eu
@@ -29,7 +30,7 @@ run() {
   fi
 }
 
-# The guide's sh blocks, in order: the CMake recipe, then the pkg-config one.
+# The guide's sh blocks, in order: the CMake recipe, the pkg-config one, then Hello's test.
 awk 'BEGIN {n = 0} /^```sh$/ {n++; on = 1; next} /^```/ {on = 0; next}
      on {print > (dir "/recipe" n ".sh")}' dir="$work" "$source/Docs/Engine.md"
 (cd "$work" && sh -e recipe1.sh > cmake.log 2>&1) || { cat "$work/cmake.log" >&2; exit 1; }
@@ -38,3 +39,6 @@ echo "example.sh: built with find_package(SoundboardEngine) as the guide says, a
 (cd "$work" && sh -e recipe2.sh > pkg.log 2>&1) || { cat "$work/pkg.log" >&2; exit 1; }
 run "$work/hello2/Hello"
 echo "example.sh: built with pkg-config as the guide says, and ran"
+(cd "$work" && sh -e recipe3.sh > test.log 2>&1) || { cat "$work/test.log" >&2; exit 1; }
+grep -q "HelloTest .*Passed" "$work/test.log" || { cat "$work/test.log" >&2; exit 1; }
+echo "example.sh: Hello's test built and passed as the guide says"

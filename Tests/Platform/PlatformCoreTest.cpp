@@ -3,7 +3,9 @@
 // long the loop sleeps, and a second start in the same process.
 #include <vector>
 
+#include "Engine/Internal.h"
 #include "Engine/Platform/FrameClock.h"
+#include "Engine/Testing.h"
 #include "Engine/Sound.h"
 #include "Engine/Touch.h"
 #include "Tests/Support/AppStub.h"
@@ -172,44 +174,48 @@ TEST(LoopWaitTest, TheLoopSleepsUntilTheNextDueTickAndNeverSpinsOrOversleeps) {
             static_cast<int64_t>(clocks[0].due_ns(2) - clocks[0].due_ns(1)));
 }
 
-// After plat_shutdown and EngineReset, nothing of the first run is left for the second to trip
-// over.
+// A program's tests start, step and stop the engine with Testing.h: after EngineTestStop,
+// nothing of the first run is left for the second to trip over.
 using RestartTest = StubAppTest;
 
 static int presses = 0;
 
 static int CountPress(int) { return ++presses; }
 
-// The host's own objects, as a program starts them: one delegate, window and controller.
-static void StartAsTheHostDoes() {
+TEST_F(RestartTest, ASecondStartBeginsFromEmptyTablesAndWorksLikeTheFirst) {
+  plat_shutdown();  // the fixture's platform: EngineTestStart starts its own
+  int ticks = 0;
+  gOnTimer = [&] { ticks++; };
   gAppMain = [] {
     ViewAdd(ImageAdd(kGreen.name), 0, 0);
     PushButtonAdd("Btn", 100, 100, CountPress, 0);
     SoundAdd("Ramp.wav");
   };
-  ASSERT_TRUE(plat_application_start(nullptr, &kDorvelAppHooks)) << plat_error();
-}
-
-TEST_F(RestartTest, ASecondStartBeginsFromEmptyTablesAndWorksLikeTheFirst) {
   for (int run = 0; run < 2; run++) {
-    presses = 0;
-    StartAsTheHostDoes();
+    presses = ticks = 0;
+    ASSERT_TRUE(EngineTestStart(BundleDir().c_str())) << plat_error();
     EXPECT_EQ(SysImageLen, 4) << run;  // Green, Btn1, Btn2
     EXPECT_EQ(SysViewLen, 3) << run;
     EXPECT_EQ(ButtonLen, 2) << run;
     EXPECT_EQ(Sound.count, 2) << run;
+    EngineTestTicks(3);
+    EXPECT_EQ(ticks, 3) << run;
     plat_touch_inject(kPlatTouchBegan, {101, 101});
     EXPECT_EQ(presses, 1) << run;
     EXPECT_EQ(plat_view_picture(Win.views[2]), Win.images[3]) << run;  // pressed
     plat_touch_inject(kPlatTouchEnded, {101, 101});
-    plat_loop_step(false);
+    EngineTestTicks(1);
+    EXPECT_EQ(ticks, 4) << run;
     EXPECT_EQ(PixelAt(5, 5, DorvelLoadMainInterface()->window()).g, kGreen.g) << run;
     EXPECT_EQ(SoundPlay(1), 1);
     int16_t first[2];
     plat_audio_render(first, 1);
     EXPECT_EQ(first[0], 1) << run;
-    plat_shutdown();
-    EngineReset();
-    RestartPlatform();
+    // Started, the platform refuses to start again otherwise, and says why.
+    PlatConfig elsewhere{nullptr, false};
+    EXPECT_FALSE(plat_init(&elsewhere)) << run;
+    EXPECT_NE(std::string(plat_error()).find("started already"), std::string::npos) << plat_error();
+    EngineTestStop();
   }
+  RestartPlatform();
 }

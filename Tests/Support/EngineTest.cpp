@@ -152,9 +152,9 @@ void EngineTest::TearDown() {
 
 void EngineTest::RestartPlatform(const char* bundle_dir) {
   plat_shutdown();
-  std::string dir = bundle_dir ? bundle_dir : BundleDir();
+  bundle_dir_ = bundle_dir ? bundle_dir : BundleDir();
   now_ns = 1000000000;  // a clock that does not start at zero
-  PlatConfig config{dir.empty() ? nullptr : dir.c_str(), true, FakeClock};
+  PlatConfig config{bundle_dir_.empty() ? nullptr : bundle_dir_.c_str(), true, FakeClock};
   ASSERT_TRUE(plat_init(&config)) << plat_error();
 }
 
@@ -169,7 +169,7 @@ void EngineTest::Restart(const char* bundle_dir) {
 void EngineTest::Start(int width, int height) {
   start_ns_ = now_ns;
   ticks_run_ = 0;
-  PlatConfig config{nullptr, true, FakeClock, width, height};
+  PlatConfig config{bundle_dir_.empty() ? nullptr : bundle_dir_.c_str(), true, FakeClock, width, height};
   ASSERT_TRUE(plat_application_start(&config, &kDorvelAppHooks)) << plat_error();
 }
 

@@ -11,6 +11,7 @@
 
 #include "Engine/DorvelAppDelegate.h"
 #include "Engine/DorvelViewController.h"
+#include "Engine/Internal.h"
 #include "Tests/Support/Readers.h"
 #include "Engine/Platform/Platform.h"
 #include "Engine/Win.h"
@@ -86,6 +87,7 @@ class EngineTest : public testing::Test {
  private:
   uint64_t start_ns_ = 0;
   int ticks_run_ = 0;
+  std::string bundle_dir_;  // the platform's, asked for again by Start
 };
 
 // Sets (or, with nullptr, unsets) an environment variable for as long as it lives.
