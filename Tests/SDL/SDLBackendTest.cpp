@@ -1,10 +1,11 @@
 // What only the SDL backend does, through SDL itself: touches from its real event queue (the
 // mouse's left button and touchscreen fingers as one stream, one touch at a time, at any window
-// size), its window through its renderer, closing it, no display, and the audio device as SDL's
+// size), its window's own pixels as presents leave them, closing it, no display, and the audio device as SDL's
 // drivers open it.
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -216,40 +217,79 @@ TEST_F(SDLWindowTest, ClosingTheWindowEndsTheLoop) {
   EXPECT_FALSE(plat_loop_step(false));
 }
 
-// Row y of the window as SDL's renderer drew it.
-static std::vector<PlatColor> WindowRow(PlatWindow* window, int y) {
-  int w = 0, h = 0;
-  plat_window_read_pixels(window, nullptr, 0, &w, &h);
-  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-  std::vector<PlatColor> row;
-  if (!plat_window_read_pixels(window, rgba.data(), rgba.size(), &w, &h) || y >= h) return row;
-  for (int x = 0; x < w; x++) {
-    const uint8_t* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
-    row.push_back({p[0], p[1], p[2], p[3]});
-  }
-  return row;
+static SDL_Window* TheWindow() {
+  for (Uint32 id = 1; id < 100; id++)
+    if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
+  return nullptr;
 }
 
-TEST_F(SDLWindowTest, SDLsRendererKeepsPicturesSharpAtWholeScalesAndSmoothsThemBetween) {
+// What SDL's window itself holds, RGBA: what the presents copied to its surface, not the frame
+// the platform composed in memory.
+static std::vector<uint8_t> WindowSurface(int* width, int* height) {
+  std::vector<uint8_t> rgba;
+  SDL_Surface* screen = TheWindow() ? SDL_GetWindowSurface(TheWindow()) : nullptr;
+  SDL_Surface* copy = screen ? SDL_ConvertSurfaceFormat(screen, SDL_PIXELFORMAT_ABGR8888, 0) : nullptr;
+  if (!copy) return rgba;
+  *width = copy->w;
+  *height = copy->h;
+  for (int y = 0; y < copy->h; y++) {
+    const uint8_t* row = static_cast<const uint8_t*>(copy->pixels) + static_cast<size_t>(y) * copy->pitch;
+    rgba.insert(rgba.end(), row, row + static_cast<size_t>(copy->w) * 4);
+  }
+  SDL_FreeSurface(copy);
+  return rgba;
+}
+
+TEST_F(SDLWindowTest, TheWindowShowsPicturesSharpAtWholeScalesAndSmoothedBetween) {
   const uint8_t halves[] = {255, 0, 0, 255, 0, 0, 255, 255};  // one red pixel, one blue
   ASSERT_TRUE(WritePng(BundleFile("Halves.png").c_str(), 2, 1, halves));
   gAppMain = [] { ViewSetSize(ViewAdd(ImageAdd("Halves.png"), 40, 40), 40, 20); };
   Start();
   // Across the picture, at the middle of its height: is any pixel a mix of red and blue?
-  auto mixed = [this](float scale) {
-    std::vector<PlatColor> row = WindowRow(window(), static_cast<int>(50 * scale));
-    return std::any_of(row.begin(), row.end(), [](PlatColor c) { return c.r && c.b; });
+  auto mixed = [](float scale) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgba = WindowSurface(&w, &h);
+    size_t y = static_cast<size_t>(50 * scale);
+    for (int x = 0; x < w && y < static_cast<size_t>(h); x++)
+      if (rgba[(y * w + x) * 4] && rgba[(y * w + x) * 4 + 2]) return true;
+    return false;
   };
   plat_window_set_size(window(), 640, 920);
+  plat_loop_step(false);
   EXPECT_FALSE(mixed(2));
   plat_window_set_size(window(), 800, 1150);  // 2.5 pixels a point
+  plat_loop_step(false);
   EXPECT_TRUE(mixed(2.5f));
 }
 
-static SDL_Window* TheWindow() {
-  for (Uint32 id = 1; id < 100; id++)
-    if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
-  return nullptr;
+// A view moved: only the damage is copied to the window, and after it the window is the frame.
+TEST_F(SDLWindowTest, APresentCopiesOnlyTheDamageToTheWindowAndLeavesItAsTheFrame) {
+  static int moving = 0;
+  gAppMain = [] {
+    ViewSetSize(ViewAdd(ImageAdd(kGreen.name), 0, 0), kFrameWidth, kFrameHeight);
+    moving = ViewAdd(ImageAdd(kGreen.name), 10, 10);
+  };
+  Start();
+  plat_loop_step(false);
+  SDL_Surface* screen = SDL_GetWindowSurface(TheWindow());
+  ASSERT_NE(screen, nullptr);
+  SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 0, 255));  // marks what is not copied
+  ViewSetxy(moving, 200, 300);
+  plat_loop_step(false);
+  int w = 0, h = 0;
+  std::vector<uint8_t> shown = WindowSurface(&w, &h), frame = ReadWindow(window());
+  ASSERT_EQ(shown.size(), frame.size());
+  int copied = 0, wrong = 0;
+  for (size_t i = 0; i < shown.size(); i += 4) {
+    bool marked = shown[i] == 255 && shown[i + 1] == 0 && shown[i + 2] == 255;
+    copied += !marked;
+    wrong += !marked && memcmp(&shown[i], &frame[i], 3) != 0;
+  }
+  EXPECT_GE(copied, 2 * kGreen.w * kGreen.h);  // where it was and where it is, one pixel a point
+  EXPECT_LT(copied, w * h / 4) << "the whole window was copied";
+  EXPECT_EQ(wrong, 0);
+  size_t there = (static_cast<size_t>(305) * w + 205) * 4;
+  EXPECT_EQ(memcmp(&shown[there], &frame[there], 3), 0) << "the view where it went";
 }
 
 static void Key(SDL_Keycode key, Uint16 mod) {

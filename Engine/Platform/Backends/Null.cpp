@@ -5,6 +5,15 @@
 // It is also the template for porting the engine: every function of the contract is here, in
 // the contract's order, each opening with what a real backend does at that point. Copy this
 // file, keep the shapes, and replace each body with calls to your system.
+//
+// Implemented (a port lists its own so):
+//   [x] touches and keys: only those a test injects (plat_touch_inject, plat_key_inject)
+//   [ ] a screen reader: a test reads the elements itself (plat_element_at)
+//   [ ] safe insets: none
+//   [ ] sharper twins: the window is one pixel a point
+//   [x] a present of the damaged rectangles only (the frame is the window)
+//   [ ] an audio device: sound is only rendered when a test asks (plat_audio_render)
+//   [ ] a mixer port, pending files
 #include <time.h>
 
 

@@ -5,6 +5,19 @@
 // chosen by SDL's own environment variables. Pictures and clips are decoded by the shared
 // decoders.
 //
+// Implemented:
+//   [x] touches: the mouse's left button and touchscreen fingers, one stream; a touch held when
+//       the window is hidden or loses the focus ends there, and a release SDL swallowed is found
+//   [x] the keyboard: Tab, Shift+Tab, Space and Enter (core_key); F11 and Ctrl+Q are the window's
+//   [ ] a screen reader: SDL has no bridge to the desktop's accessibility bus (the README says
+//       what AT-SPI would take)
+//   [ ] safe insets: a desktop window has none
+//   [x] sharper twins on a high-density screen (drawing in the output's pixels)
+//   [x] a present of the damaged rectangles only
+//   [x] an audio device lost and another arriving (SDL's device events)
+//   [ ] a mixer port: SDL's audio thread pulls the core's mixer in the same memory
+//   [ ] pending files: everything is on disk before it is asked for
+//
 // Index: state | life cycle | window | drawing | events and loop | audio | files
 #include <SDL.h>
 
@@ -200,12 +213,13 @@ void backend_draw(const PlatDrawList* list) {
   raster_draw(&g.frame, *list);
 }
 
-// Copies the damaged rectangles to the window's surface, converting to its pixel format, and
-// pushes only those to the screen.
+// The bars around the frame, drawn in memory like the frame itself.
 void backend_draw_edges(const PlatIRect* frame, const PlatIRect* area, int blur) {
   raster_continue_edges(&g.frame, *frame, *area, blur);
 }
 
+// Copies the damaged rectangles to the window's surface, converting to its pixel format, and
+// pushes only those to the screen.
 void backend_present(const PlatIRect* rects, int count) {
   SDL_Surface* screen = SDL_GetWindowSurface(g.window);  // made again by SDL after a resize
   if (!screen || screen->w != g.frame.width || screen->h != g.frame.height || count <= 0) return;

@@ -1,9 +1,24 @@
 // The browser backend, for WebAssembly: the page's canvas is the window, pointer events are
 // the touches, the page's timers run the loop (at each tick's due time and at each event), and
 // Web Audio plays the mixer on the browser's audio thread (WebMixer.cpp and .js). The page's
-// side is Web.js (the calls below named web_) and Loader.js, which fetches the site's files and
-// has the browser decode them: the pictures before main, so that they are here when the tables
-// ask; the clips after the first frame, a player made before its clip waiting for it.
+// side is Web.js (the calls below named web_), Boot.js, which asks for the pictures from the
+// page's head and decodes each as it comes, and Loader.js, which brings the clips after the
+// first frame. The program starts before all of them are in: a picture still on its way is
+// drawn once it comes (its size is known from the start), and a player made before its clip
+// waits for it.
+//
+// Implemented:
+//   [x] touches: the canvas's pointer events, a finger or the mouse; a touch held when the page
+//       is hidden ends there
+//   [x] the keyboard and a screen reader: a page's own element over each control and text
+//       (backend_elements_changed), pressed through the touch stream; the page draws the focus
+//   [x] safe insets: the page's env(safe-area-inset-*)
+//   [x] sharper twins at the screen's density, and only that density's pictures fetched
+//   [x] a present of the damaged rectangles only (to the painter worker)
+//   [x] a stuck or interrupted audio context replaced or resumed (the browser's own device
+//       changes are its own: a context follows the default output)
+//   [x] a mixer port: the mixer's own module on the audio thread, given the cues
+//   [x] pending files: pictures and clips arriving after the start
 //
 // The canvas fills the page: window units are CSS pixels, drawing is in device pixels, and the
 // core letterboxes the frame in it. Frames are drawn by the software compositor into memory
