@@ -39,19 +39,6 @@ TEST_F(ImageTableTest, AFileThatIsMissingOrNotAPicturePrintsItsNameAndGivesTheSl
   EXPECT_EQ(ImageAdd("Nope.png"), 0);   // and a failure is never remembered as a name
   EXPECT_EQ(ImageAdd("Blue.png"), 2);
 }
-
-TEST_F(ImageTableTest, TheLastSlotFillsThenEveryAddIsRefusedEvenOfAKnownName) {
-  SysImageLen = 998;
-  EXPECT_EQ(ImageAdd("Green.png"), 998);
-  EXPECT_EQ(ImageAdd("Blue.png"), 999);
-  EXPECT_EQ(Printed(), "");
-  EXPECT_EQ(ImageAdd("Green.png"), 0);
-  EXPECT_EQ(ImageAdd("case.png"), 0);
-  EXPECT_EQ(Printed(), "ImageAdd - Maximum number of Images exceeded\n"
-                       "ImageAdd - Maximum number of Images exceeded\n");
-  EXPECT_EQ(SysImageLen, 1000);
-}
-
 TEST_F(ImageTableTest, ANameLongerThanItsSlotIsRefusedAndNothingIsWrittenPastTheSlot) {
   std::string fits(kNameBytes - 1, 'a');  // 99 characters: stored whole, then not found
   EXPECT_EQ(ImageAdd(fits.c_str()), 0);

@@ -37,7 +37,8 @@ class LimitsTest : public StubAppTest {
       }
       ASSERT_EQ(ImageAdd(name.c_str()), i);
     }
-    for (int s = 1; s <= kLastHandle; s++) ASSERT_EQ(SoundAdd("Ramp.wav"), s);
+    for (int s = 1; s < kLastHandle; s++) ASSERT_EQ(SoundAdd("Ramp.wav"), s);
+    ASSERT_EQ(SoundAdd("Missing.wav"), 0);  // a sound that fails takes its slot, the last one too
     ASSERT_EQ(SysImageLen, kTableSlots);
     ASSERT_EQ(SysViewLen, kTableSlots);
     ASSERT_EQ(TouchLen, kTableSlots);
@@ -70,6 +71,9 @@ TEST_F(LimitsTest, FullTablesRefuseEveryAddWithTheirOwnLineAndKeepWhatTheyHold) 
   EXPECT_STREQ(Win.names[2], "Btn2.png");
   EXPECT_STREQ(Win.names[kLastHandle], "Pic999.png");
   EXPECT_EQ(Button[kLastHandle].view, kLastHandle);
+  EXPECT_EQ(Touch.x[kLastHandle], kLastHandle);  // the last region is the last button's, whole
+  EXPECT_EQ(ViewSetxy(kLastHandle, 4, 4), kLastHandle);
+  EXPECT_EQ(ViewGetx(kLastHandle), 4);
 }
 
 TEST_F(LimitsTest, EveryOperationOnAnEdgeHandleGivesItsLineOrItsResultAndBreaksNothing) {

@@ -35,17 +35,6 @@ TEST_F(SoundTest, HandlesFollowTheAddsAndAFailedLoadKeepsItsSlot) {
   for (int i = 6; i <= 9; i++) EXPECT_EQ(SoundAdd("Ramp.wav"), i);  // a name can be added again
   EXPECT_EQ(Printed(), "");
 }
-
-TEST_F(SoundTest, The999thAddIsTheLastAndLaterAddsChangeNothingSilently) {
-  Sound.count = 998;
-  EXPECT_EQ(SoundAdd("Ramp.wav"), 998);
-  EXPECT_EQ(SoundAdd("Missing.wav"), 0);
-  EXPECT_EQ(Sound.count, 1000);
-  EXPECT_EQ(SoundAdd("Ramp.wav"), 0);
-  EXPECT_EQ(Sound.count, 1000);
-  EXPECT_EQ(Printed(), "");
-}
-
 TEST_F(SoundTest, APathTooLongForItsBufferIsAFailedLoadThatKeepsItsSlot) {
   std::string name(kSoundPathBytes, 'x');
   EXPECT_EQ(SoundAdd(name.c_str()), 0);

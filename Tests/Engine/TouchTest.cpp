@@ -122,19 +122,11 @@ TEST_F(TouchTest, RegionsFarOutNeverOverflowTheHitTest) {
   EXPECT_EQ(hits.size(), 1u);
 }
 
-TEST_F(TouchTest, TheFirstRegionFillsSlotOneAndTheLastSlotIs999) {
+TEST_F(TouchTest, TheFirstRegionFillsSlotOne) {
   TouchAdd(1, 2, 3, 4, Record, 5);
   EXPECT_EQ(Touch.x[1], 1);
   EXPECT_EQ(Touch.h[1], 4);
   EXPECT_EQ(TouchLen, 2);
-  TouchLen = 999;
-  TouchAdd(7, 7, 7, 7, Record, 7);
-  EXPECT_EQ(TouchLen, 1000);
-  EXPECT_EQ(Printed(), "");
-  TouchAdd(8, 8, 8, 8, Record, 8);
-  EXPECT_EQ(Printed(), "TouchAdd - Maximum number of touches exceeded\n");
-  EXPECT_EQ(TouchLen, 1000);
-  EXPECT_EQ(Touch.x[999], 7);
 }
 
 TEST_F(TouchTest, ViewUpdateTouchxyAnswersForMissingViewsMissingLinksAndBadLinks) {

@@ -95,17 +95,6 @@ TEST_F(ViewTableTest, ViewZeroHoldsNoViewSoItsOperationsChangeNothingAndGiveZero
   EXPECT_EQ(Printed(), "");
   EXPECT_EQ(Win.views[0], nullptr);
 }
-
-TEST_F(ViewTableTest, TheLastSlotFillsThenViewAddIsRefused) {
-  SysViewLen = 998;
-  EXPECT_EQ(ViewAdd(green, 0, 0), 998);
-  EXPECT_EQ(ViewAdd(green, 0, 0), 999);
-  EXPECT_EQ(ViewAdd(green, 0, 0), 0);
-  EXPECT_EQ(Printed(), "ViewAdd - Maximum number of views exceeded\n");
-  EXPECT_EQ(SysViewLen, 1000);
-  EXPECT_EQ(ViewSetxy(999, 4, 4), 999);
-}
-
 TEST_F(ViewTableTest, ALaterViewIsDrawnOverAnEarlierOneAtItsPlace) {
   ViewAdd(green, 10, 20);
   ViewAdd(blue, 30, 40);  // covers the green one's lower right corner

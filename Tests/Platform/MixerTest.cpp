@@ -87,32 +87,56 @@ TEST_F(MixerTest, VoicesRunOutQuietlyAndBadVoiceNumbersAreIgnored) {
   EXPECT_EQ(Next(), 0);
 }
 
-// The main thread adds, plays and stops voices while another thread renders, as the device's
-// thread does. Every sample heard must be one the clips hold.
-TEST(MixerThreadsTest, PlayingWhileAnotherThreadRendersHearsOnlyTheClips) {
+// The main thread stops and restarts voices while another thread renders, as the device's
+// thread does, each cue given while a render may be under way and then heard. Each of two
+// voices is a ramp in bits of its own (1 to 127, and 128 to 16256 in steps of 128), the right
+// side the left's negative, so every frame says where each voice was: from one frame to the
+// next a voice goes on by one, starts again at its first frame, or is silent, and from silence
+// it can only start at its first frame. A cue lost, applied half or out of order breaks that.
+TEST(MixerThreadsTest, RestartsWhileAnotherThreadRendersKeepEachVoiceWhole) {
   static PlatMixer mixer;
-  static int16_t clip[2 * 64];
-  for (int i = 0; i < 64; i++) clip[2 * i] = clip[2 * i + 1] = 1;
+  constexpr int kFrames = 127, kShift = 7, kBlock = 32, kRounds = 300;
+  static int16_t ramps[2][2 * kFrames];
+  for (int v = 0; v < 2; v++)
+    for (int i = 0; i < kFrames; i++) {
+      ramps[v][2 * i] = static_cast<int16_t>((i + 1) << (kShift * v));
+      ramps[v][2 * i + 1] = static_cast<int16_t>(-ramps[v][2 * i]);
+    }
   std::atomic<bool> done{false};
-  std::atomic<int> wrong{0};
+  std::atomic<int> wrong{0}, starts{0}, blocks{0};
   std::thread renderer([&] {
-    int16_t out[2 * 128];
+    int16_t out[2 * kBlock];
+    int last[2] = {0, 0};
     while (!done.load()) {
-      mixer_render(&mixer, out, 128);
-      for (int16_t s : out)
-        if (s < 0 || s > 8) wrong++;  // at most eight voices sound at once
+      mixer_render(&mixer, out, kBlock);
+      for (int f = 0; f < kBlock; f++) {
+        int left = out[2 * f];
+        if (out[2 * f + 1] != -left) wrong++;
+        for (int v = 0; v < 2; v++) {
+          int at = (left >> (kShift * v)) & ((1 << kShift) - 1);
+          if (!(at == 0 || at == 1 || (last[v] != 0 && at == last[v] + 1))) wrong++;
+          starts += at == 1;
+          last[v] = at;
+        }
+      }
+      blocks++;
     }
   });
-  int voices[8];
-  for (int& v : voices) v = mixer_add_voice(&mixer, clip, 64);
-  for (int round = 0; round < 20000; round++) {
-    int v = voices[round % 8];
-    mixer_stop(&mixer, v);
+  auto heard = [&] {  // a whole block rendered after the cues so far
+    for (int until = blocks.load() + 2; blocks.load() < until;) std::this_thread::yield();
+  };
+  int voices[2] = {mixer_add_voice(&mixer, ramps[0], kFrames), mixer_add_voice(&mixer, ramps[1], kFrames)};
+  for (int round = 0; round < kRounds; round++) {
+    int v = voices[round % 2];
     mixer_set_position(&mixer, v, 0);
     mixer_play(&mixer, v);
+    heard();  // part of the way in: stopped there, the next play must still start at the top
+    mixer_stop(&mixer, v);
+    heard();
   }
   done = true;
   renderer.join();
   EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(starts.load(), kRounds) << "each play heard from its first frame, once";
   mixer_clear(&mixer);
 }
