@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "App/Buttons.h"
 #include "Engine/Sound.h"
 #include "Engine/Touch.h"
 #include "Engine/Win.h"
@@ -55,15 +56,13 @@ int AppMain() {
   ViewSetText(tImage, "Soundboard: tap a button, hear a sound");
   ViewSetText(dImage, "All pictures and sounds are original, made for this program.");
 
-  PushButtonAdd("Theme", 85, 100, OnTheme, 0);
-  PushButtonAdd("Die", 250, 310, OnDie, 1);
-  PushButtonAdd("Kart", 160, 100, OnKart, 2);
-  PushButtonAdd("Shroom", 85, 240, OnShroom, 3);
-  PushButtonAdd("Coin", 10, 240, OnCoin, 4);
-  PushButtonAdd("Warning", 20, 380, OnWarn, 5);
-  PushButtonAdd("Clear", 95, 380, OnClear, 5);
-  PushButtonAdd("1Up", 50, 178, OnUp, 6);
-  PushButtonAdd("Jump", 170, 380, OnJump, 7);
+  // Where each goes and its value (Buttons.cpp), and its handler, in the same order.
+  const ButtonFn handlers[kSoundboardButtonCount] = {OnTheme, OnDie,   OnKart, OnShroom, OnCoin,
+                                                     OnWarn,  OnClear, OnUp,   OnJump};
+  for (int i = 0; i < kSoundboardButtonCount; i++) {
+    const SoundboardButton& b = kSoundboardButtons[i];
+    PushButtonAdd(b.name, b.x, b.y, handlers[i], b.value);
+  }
   return 0;
 }
 

@@ -144,5 +144,6 @@ void core_key(PlatKey key, bool down);
 void core_element_press(int element, bool down);
 void core_quit(void);    // the window was closed or the program asked to end
 int64_t core_wait_ns(void);  // until the next tick is due: 0 when one is, -1 with no timer
+float core_window_scale(void);  // the frame's drawn pixels a point now (plat_window_scale)
 void core_redraw(void);  // the window's pixels were lost or resized: draw it all again
 void core_set_error(const char* format, ...);  // the one line plat_error gives

@@ -421,6 +421,8 @@ void plat_window_set_size(PlatWindow* window, int width, int height) {
 // Pixels per point as drawn: on a high-density screen the window's units are not its pixels.
 float views_window_scale(void) { return g.window ? output_letterbox().scale : 1; }
 
+float core_window_scale(void) { return views_window_scale(); }
+
 void plat_window_set_bars(PlatWindow* window, PlatBars bars) {
   if (!window || window->bars == bars) return;
   window->bars = bars;

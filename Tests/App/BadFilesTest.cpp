@@ -172,18 +172,18 @@ class BadFilesTest : public SoundboardTest {
 
   // Shroom, another button, still shows its pressed picture while held and plays its clip.
   void ExpectShroomStillWorks(const char* what) {
-    plat_touch_inject(kPlatTouchBegan, {90, 245});
+    plat_touch_inject(kPlatTouchBegan, On("Shroom"));
     EXPECT_EQ(Shown(Button[4].view), Picture("Shroom2.png")) << what;
     EXPECT_TRUE(HearsClipFromItsStart(shroom_)) << what;
-    plat_touch_inject(kPlatTouchEnded, {90, 245});
+    plat_touch_inject(kPlatTouchEnded, On("Shroom"));
     Render(kClipsEnded);
   }
 
   // A press on Coin: true when it sounds its own clip from the start, false when silent.
   bool CoinSounds() {
-    plat_touch_inject(kPlatTouchBegan, {12, 242});
+    plat_touch_inject(kPlatTouchBegan, On("Coin"));
     std::vector<int16_t> heard = Render(2000);
-    plat_touch_inject(kPlatTouchEnded, {12, 242});
+    plat_touch_inject(kPlatTouchEnded, On("Coin"));
     Render(kClipsEnded);
     bool silent = std::all_of(heard.begin(), heard.end(), [](int16_t s) { return s == 0; });
     return !silent;
@@ -267,22 +267,22 @@ TEST_F(BadFilesTest, AClipWhoseSizesLieIsReadAsFarAsTheFileGoesAndNoFurther) {
   // The data chunk claims 4 GiB; the file holds 1000 samples.
   StartWith("Coin.wav", Holding("data size 4 GiB", Wav({48000, 1, 16, 0xfffffff0u}, Ramp(1000))));
   EXPECT_EQ(CoinSound, 5);
-  plat_touch_inject(kPlatTouchBegan, {12, 242});
+  plat_touch_inject(kPlatTouchBegan, On("Coin"));
   std::vector<int16_t> heard = Render(1200);
   EXPECT_EQ(heard[0], 1);
   EXPECT_EQ(heard[2 * 999], 1000);
   EXPECT_EQ(heard[2 * 1000], 0);
-  plat_touch_inject(kPlatTouchEnded, {12, 242});
+  plat_touch_inject(kPlatTouchEnded, On("Coin"));
   ExpectShroomStillWorks("data size 4 GiB");
 
   // Cut short in the middle of its samples: it plays the ones that are there.
   Bytes coin = ReadFile(Original("Coin.wav"));
   StartWith("Coin.wav", Holding("cut short", Bytes(coin.begin(), coin.begin() + 44 + 2 * 3000)));
   EXPECT_EQ(CoinSound, 5);
-  plat_touch_inject(kPlatTouchBegan, {12, 242});
+  plat_touch_inject(kPlatTouchBegan, On("Coin"));
   EXPECT_TRUE(HearsClipFromItsStart(coin_, 3000));
   EXPECT_EQ(Render(10)[0], 0);
-  plat_touch_inject(kPlatTouchEnded, {12, 242});
+  plat_touch_inject(kPlatTouchEnded, On("Coin"));
 }
 
 // ---------------------------------------------------------------------------------------------

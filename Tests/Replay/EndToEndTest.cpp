@@ -16,27 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "App/Buttons.h"
 #include "Tests/Support/EngineTest.h"
 
 namespace fs = std::filesystem;
 
-// ---------------------------------------------------------------------------------------------
-// The soundboard as its application places it
-
-struct ButtonSpec {
-  const char* name;
-  int x, y;
-  const char* clip;
-};
-
-static const ButtonSpec kButtons[] = {
-    {"Theme", 85, 100, "Theme.wav"},   {"Die", 250, 310, "Die.wav"},
-    {"Kart", 160, 100, "KartTheme.wav"}, {"Shroom", 85, 240, "Shroom.wav"},
-    {"Coin", 10, 240, "Coin.wav"},     {"Warning", 20, 380, "Warning.wav"},
-    {"Clear", 95, 380, "Clear.wav"},   {"1Up", 50, 178, "1_Up.wav"},
-    {"Jump", 170, 380, "Jump.wav"},
-};
-
+// The soundboard's bundle, beside the replay tool; its buttons are App/Buttons.h's.
 static const std::string kBundle = fs::path(REPLAY).parent_path();
 
 // ---------------------------------------------------------------------------------------------
@@ -138,8 +123,8 @@ static size_t FrameAt(double seconds) { return static_cast<size_t>(seconds * kRa
 TEST_F(EndToEndTest, EachButtonShowsItsPressedPictureWhileHeldAndPlaysItsClipFromThePress) {
   std::string script;
   std::vector<std::pair<size_t, std::vector<int16_t>>> starts;
-  for (int b = 0; b < 9; b++) {
-    const ButtonSpec& k = kButtons[b];
+  for (int b = 0; b < kSoundboardButtonCount; b++) {
+    const SoundboardButton& k = kSoundboardButtons[b];
     int ms = 1000 * b;
     std::string down = std::to_string(k.x + 3) + " " + std::to_string(k.y + 3);
     script += "at " + std::to_string(ms) + "ms down " + down + "\n";
@@ -151,8 +136,8 @@ TEST_F(EndToEndTest, EachButtonShowsItsPressedPictureWhileHeldAndPlaysItsClipFro
   }
   script += "at 10s end\n";
   ASSERT_EQ(Replay(script, "--wav sound.wav"), 0) << ReadText(File("stderr.txt"));
-  for (int b = 0; b < 9; b++) {
-    const ButtonSpec& k = kButtons[b];
+  for (int b = 0; b < kSoundboardButtonCount; b++) {
+    const SoundboardButton& k = kSoundboardButtons[b];
     ExpectPictureAt(LoadPng(File("held" + std::to_string(b) + ".png")), std::string(k.name) + "2.png",
                     k.x, k.y, "held");
     ExpectPictureAt(LoadPng(File("up" + std::to_string(b) + ".png")), std::string(k.name) + "1.png",

@@ -3,7 +3,10 @@
 
 #include <vector>
 
+#include <cstring>
+
 #include "App/App.h"
+#include "App/Buttons.h"
 #include "Tests/Support/EngineTest.h"
 
 class SoundboardTest : public EngineTest {
@@ -16,6 +19,13 @@ class SoundboardTest : public EngineTest {
     xVelocity = 2;
     yVelocity = 2;
     Start();
+  }
+  // A point just inside the button's top left corner, where the board puts it.
+  static PlatPoint On(const char* button) {
+    for (const SoundboardButton& b : kSoundboardButtons)
+      if (strcmp(b.name, button) == 0) return {b.x + 2.0f, b.y + 2.0f};
+    ADD_FAILURE() << "no button " << button;
+    return {-1, -1};
   }
   static PlatPicture* Shown(int view) { return plat_view_picture(Win.views[view]); }
   static PlatPicture* Picture(const char* name) { return Win.images[ImageAdd(name)]; }

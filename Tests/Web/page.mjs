@@ -3,6 +3,7 @@
 // looks at the canvas and at the sound where it leaves the page (ear.js), from inside it.
 import { chromium } from 'playwright-core';
 import fs from 'node:fs';
+import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 import { serve } from '../../Web/serve.mjs';
@@ -13,11 +14,16 @@ export const SITE = path.resolve(process.env.WEB_SITE ?? 'build/web/site');
 export const NATIVE_BUNDLE = path.resolve(process.env.NATIVE_BUNDLE ?? 'build/release/bin');
 const EAR = new URL('ear.js', import.meta.url).pathname;
 
-// Where the buttons are, in points: the top left corner of each.
-export const BUTTONS = {
-  Theme: [85, 100], Die: [250, 310], Kart: [160, 100], Shroom: [85, 240], Coin: [10, 240],
-  Warning: [20, 380], Clear: [95, 380], '1Up': [50, 178], Jump: [170, 380],
-};
+// The page's one rule for where the frame lies and which twin it takes (Web/Frame.js), with the
+// engine's numbers as the native build wrote them.
+export const FRAME = createRequire(import.meta.url)('../../Web/Frame.js')(
+  JSON.parse(fs.readFileSync(path.join(NATIVE_BUNDLE, '..', 'limits.json'), 'utf8')));
+
+// Where the buttons are, in points: the top left corner of each, in the order the program adds
+// them, from the program's own table (App/Buttons.h, written as JSON by the native build).
+export const BUTTONS = Object.fromEntries(Object.entries(
+  JSON.parse(fs.readFileSync(path.join(NATIVE_BUNDLE, '..', 'buttons.json'), 'utf8')))
+  .map(([name, button]) => [name, [button.x, button.y]]));
 
 // Chromium as installed by Debian, quiet: no network of its own, no first-run pages. Without
 // `gesture`, audio may start before any touch, as on a desktop; with it, only a user's gesture

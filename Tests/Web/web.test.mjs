@@ -10,7 +10,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {
-  BUTTONS, SITE, NATIVE_BUNDLE, launch, launchProfile, site, siteWith, openPage, closePage, started,
+  BUTTONS, FRAME, SITE, NATIVE_BUNDLE, launch, launchProfile, site, siteWith, openPage, closePage, started,
   look, until, down, up, press, shows, waitShown, record, waitHeard, waitClip, waitPieceOf, recorded,
   firstSound, heard,
 } from './page.mjs';
@@ -419,7 +419,7 @@ test('a missing, broken, huge or endless clip leaves its button silent; a bad pi
       const red = Module.bundle.pictures['/bundle/Images/EmptyRed.png'].rgba;
       const seen = await Module.page.read(Math.round(box.x + (x + 20) * box.scale), Math.round(box.y + (y + 10) * box.scale), 1, 1);
       return [0, 1, 2].every((c) => seen[c] === red[c]);
-    }, BUTTONS.Warning, 'the reserved picture on Warning');
+    }, BUTTONS.Warning, 'the reserved picture on Warning', 15);  // once the cut pack is known to end
     await up(page);
     await assertHeard(page, 'Warning.wav', 2048, 'Warning still plays');
     await closePage(page);
@@ -592,7 +592,7 @@ test('a context whose clock stands still after a resume is replaced, and the but
   await closePage(page);
 });
 
-test('on a tall phone with a notch the screen is all the soundboard\'s, the frame inside its safe area', async () => {
+test('on a tall phone with a notch the screen is all the soundboard\'s, the frame inside its safe area; on every screen the page\'s frame rule is the program\'s', async () => {
   const [width, height, notch] = [390, 844, 120];  // three pixels a point
   const page = await openPage(browser, server.url, { width, height, scale: 3, before: (page) =>
     page.devtools.send('Emulation.setSafeAreaInsetsOverride', { insets: { top: notch, bottom: 0, left: 0, right: 0 } }) });
@@ -616,12 +616,32 @@ test('on a tall phone with a notch the screen is all the soundboard\'s, the fram
   assert.equal(black, 0, 'rows all black');
   // Coin is where the frame fitted below the notch puts it: 60 points lower than with no notch,
   // more than its height.
-  const scale = Math.min(width / 320, (height - notch) / 460);
-  const top = notch + (height - notch - 460 * scale) / 2;
+  const box = FRAME.letterbox(width, height, [0, notch, 0, 0]);
   await record(page);
-  await down(page, (BUTTONS.Coin[0] + 20) * scale, top + (BUTTONS.Coin[1] + 10) * scale);
+  await down(page, box.x + (BUTTONS.Coin[0] + 20) * box.scale, box.y + (BUTTONS.Coin[1] + 10) * box.scale);
   await up(page);
   await assertHeard(page, 'Coin.wav', 2048, 'Coin, pressed where it is');
+  // On every screen the page's rule (Frame.js: the canvas's pixels, the pack of twins it asks
+  // for) is the program's own: the frame's scale exactly, and the twin drawn.
+  const screens = [[320, 460, 2, [0, 0, 0, 0]], [412, 915, 2.625, [0, 0, 0, 0]], [412, 915, 2.625, [0, 24, 0, 0]],
+                   [390, 844, 3, [0, 47, 0, 34]], [844, 390, 3, [47, 0, 47, 21]], [360, 640, 1.5, [0, 0, 0, 0]],
+                   [1280, 720, 1, [0, 0, 0, 0]], [375, 667, 2, [0, 20, 0, 0]]];
+  for (const [w, h, ratio, [left, top, right, bottom]] of screens) {
+    // The safe area first: the new size's resize then finds it, as a phone's rotation does.
+    await page.devtools.send('Emulation.setSafeAreaInsetsOverride', { insets: { left, top, right, bottom } });
+    await page.devtools.send('Emulation.setDeviceMetricsOverride', { width: w, height: h, deviceScaleFactor: ratio, mobile: true });
+    const what = `${w} x ${h} at ${ratio}, insets ${[left, top, right, bottom]}`;
+    const seen = await until(page, ([w, h]) => {
+      const screen = soundboardBoot.frame.page(document.getElementById('screen'));
+      const [pw, ph] = Module.page.size(), backing = soundboardBoot.frame.backing(screen);
+      if (screen.width !== w || screen.height !== h || pw !== backing[0] || ph !== backing[1]) return false;
+      const scale = Module.page.scale();
+      return { rule: soundboardBoot.frame.placed(screen).box.scale, twin: screen.twin, program: scale,
+               drawn: Math.min(kEngine.sharpestTwin, Math.max(1, Math.floor(scale))) };
+    }, [w, h], `the program's canvas on ${what}`);
+    assert.equal(seen.rule, seen.program, what);
+    assert.equal(seen.twin, seen.drawn, `the twin, on ${what}`);
+  }
   await closePage(page);
 });
 

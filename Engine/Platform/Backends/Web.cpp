@@ -100,6 +100,9 @@ EMSCRIPTEN_KEEPALIVE void web_element_press(int element, int down) { core_elemen
 // The page was hidden or lost the focus: a release may never come.
 EMSCRIPTEN_KEEPALIVE void web_touch_cancel(void) { core_touch_cancel(); }
 
+// The frame's scale as the program draws it, for the page's tests to hold Frame.js to.
+EMSCRIPTEN_KEEPALIVE float web_window_scale(void) { return core_window_scale(); }
+
 EMSCRIPTEN_KEEPALIVE void web_resized(void) {
   int pixel_width = 0, pixel_height = 0;
   web_page_size(&g.css_width, &g.css_height, &pixel_width, &pixel_height);

@@ -22,6 +22,7 @@
 //   audio   the AudioContext now in use
 //   mixing  where the mixer runs, once it does: 'audio thread' (the worklet) or 'page'
 //   read(x, y, width, height)  a promise of the canvas's pixels there, as RGBA
+//   scale()  the frame's canvas pixels a point, as the program reckons it (plat_window_scale)
 //   size()  the canvas's pixels, [width, height] (fewer than the screen's where the frame is
 //           drawn at a whole scale and stretched: Frame.js's backing)
 //   firstFrame  when the first frame was handed to the screen, in ms from the page's start
@@ -374,6 +375,7 @@ mergeInto(LibraryManager.library, {
     WebPage.fit();
     Module.page.read = WebPage.read;
     Module.page.size = function () { return [WebPage.width, WebPage.height]; };
+    Module.page.scale = function () { return _web_window_scale(); };
   },
 
   web_page_size__deps: ['$WebPage'],
