@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Engine/Platform/Decode.h"
+#include "Engine/Platform/Downmix.h"
 #include "Tests/Support/EngineTest.h"
 #include "Tools/Media/Media.h"
 
@@ -74,6 +75,27 @@ TEST(DecodeTest, ClipsFrom8To192kHzAndUpTo8ChannelsLoadAtTheMixersRateWithinFull
   std::string aiff = WriteClip(dir, 48000, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 100, 0.5f);
   EXPECT_FALSE(decode_wav_file(aiff.c_str(), 48000, &clip));
   EXPECT_TRUE(clip.stereo.empty());
+}
+
+// A clip at 44.1 kHz, as most are, converted to 48 kHz in blocks: as long as it was (8192
+// frames, two whole blocks, become 8916.6, give or take the resampler's one), and its last
+// frames where its ramp ends, none left in the resampler when the last block filled its output.
+TEST(DecodeTest, AClipResampledFrom44kHzKeepsItsWholeLengthAndItsLastFrames) {
+  constexpr int kFrames = 8192;
+  constexpr double kOut = kFrames * 48000.0 / 44100;
+  std::string path = TemporaryDir() + "/ramp44.wav";
+  std::vector<int16_t> ramp(kFrames * 2);
+  for (int i = 0; i < kFrames; i++) ramp[2 * i] = ramp[2 * i + 1] = static_cast<int16_t>(3 * i);
+  ASSERT_TRUE(WriteWav(path.c_str(), 44100, 2, ramp.data(), kFrames));
+  PlatSamples clip;
+  ASSERT_TRUE(decode_wav_file(path.c_str(), 48000, &clip));
+  ASSERT_NEAR(static_cast<double>(clip.stereo.size()) / 2, kOut, 1.5);
+  int last = static_cast<int>(kOut) - 1;
+  for (int i = last - 100; i < last - 16; i += 7) {  // where the ramp is at frame i of 48 kHz
+    EXPECT_NEAR(clip.stereo[2 * i], 3 * i * 44100.0 / 48000, 60) << "frame " << i;
+  }
+  // The last, smoothed by the filter against the silence after it, but there.
+  EXPECT_GT(clip.stereo[2 * last], 3 * kFrames / 2);
 }
 
 // A float WAV at the mixer's rate, as audio editors export them, written here with samples
@@ -142,6 +164,27 @@ TEST(DecodeTest, ASurroundWavIsMixedDownByItsSpeakersNotByItsChannelNumbers) {
   const float centre = 0.70710678f, weight = 2 + centre;
   EXPECT_NEAR(clip.stereo[0], 32768 * (0.5f + 0.25f * centre + 0.25f) / weight, 1);
   EXPECT_NEAR(clip.stereo[1], 32768 * (0 + 0.25f * centre + 0.5f) / weight, 1);
+  // 5.1 on side speakers, and 5.1 with no speakers named (the usual order: back ones): the low
+  // frequencies, loudest of all, go to neither side; side and back ones to their own side.
+  std::string side = write("side", {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER,
+                                    SF_CHANNEL_MAP_LFE, SF_CHANNEL_MAP_SIDE_LEFT, SF_CHANNEL_MAP_SIDE_RIGHT},
+                           6, {0.5f, 0, 0.25f, 0.9f, 0.125f, -0.5f});
+  std::string usual = write("usual", {}, 6, {0.5f, 0, 0.25f, 0.9f, 0.125f, -0.5f});
+  for (const std::string& path : {side, usual}) {
+    ASSERT_TRUE(decode_wav_file(path.c_str(), 48000, &clip)) << path;
+    EXPECT_NEAR(clip.stereo[0], 32768 * (0.5f + 0.25f * centre + 0.125f) / weight, 1) << path;
+    EXPECT_NEAR(clip.stereo[1], 32768 * (0 + 0.25f * centre - 0.5f) / weight, 1) << path;
+  }
+  // A browser has only the file's channel mask to go by: 5.1 on side speakers (0x60f) and on
+  // back ones (0x3f, and no mask at all) weigh the same.
+  const float left[] = {1, 0, centre, 0, 1, 0}, right[] = {0, 1, centre, 0, 0, 1};
+  for (uint32_t mask : {0x60fu, 0x3fu, 0u}) {
+    PlatDownmix mix = downmix_from_mask(6, mask);
+    for (int c = 0; c < 6; c++) {
+      EXPECT_FLOAT_EQ(mix.left[c], left[c] / weight) << "mask " << mask << ", channel " << c;
+      EXPECT_FLOAT_EQ(mix.right[c], right[c] / weight) << "mask " << mask << ", channel " << c;
+    }
+  }
 }
 
 // A GSM 6.10 clip is coded in blocks of 320 samples; its true length is in its fact chunk, and

@@ -5,8 +5,11 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Engine/Sound.h"
@@ -162,7 +165,8 @@ TEST_F(TouchDeliveryTest, AReleaseThatNeverArrivedEndsTheTouchAtTheNextMove) {
 }
 
 // A release can be lost while the window is hidden or another has the focus: the touch ends
-// where it last was, as a phone cancels one, so that the next press is not swallowed.
+// where it last was, as a phone cancels one, so that the next press is not swallowed, even one
+// from a finger, which the mouse's touch would otherwise keep out.
 TEST_F(TouchDeliveryTest, ATouchHeldWhenTheWindowIsHiddenOrLosesTheFocusEndsThere) {
   for (Uint8 lost : {SDL_WINDOWEVENT_HIDDEN, SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_FOCUS_LOST}) {
     seen.clear();
@@ -172,8 +176,8 @@ TEST_F(TouchDeliveryTest, ATouchHeldWhenTheWindowIsHiddenOrLosesTheFocusEndsTher
     e.type = SDL_WINDOWEVENT;
     e.window.event = lost;
     SDL_PushEvent(&e);
-    Mouse(SDL_MOUSEBUTTONDOWN, 40, 40);  // the release never came
-    Mouse(SDL_MOUSEBUTTONUP, 40, 40);
+    Finger(SDL_FINGERDOWN, 1, 40, 40);  // the mouse's release never came
+    Finger(SDL_FINGERUP, 1, 40, 40);
     Deliver();
     EXPECT_EQ(seen, (std::vector<Event>{{kTouchDown, 10, 10}, {kTouchMove, 12, 12},
                                         {kTouchUp, 12, 12}, {kTouchDown, 40, 40},
@@ -403,6 +407,42 @@ TEST_F(AudioDeviceTest, WhenItsDeviceGoesTheSoundGoesOnOnTheDefaultOneAtTheSameR
   PlatAudioInfo info = plat_audio_info();
   EXPECT_TRUE(info.device_open);
   EXPECT_EQ(info.rate, 48000);
+}
+
+// A device lost with none to take its place: the clip keeps time by the clock while nothing
+// plays, and a device arriving later plays it from where the clock says, not from where it
+// stopped.
+TEST_F(AudioDeviceTest, ADeviceLostWithNoneToReplaceItKeepsTimeAndTheNextPlaysWhereTheClockSays) {
+  plat_shutdown();
+  PlatConfig config{FixtureBundle().c_str(), false, [] { return EngineTest::now_ns; }};
+  ASSERT_TRUE(plat_init(&config));
+  FileGetAppPath(PathApp);
+  SDL_AudioDeviceID ours = PauseOurDevice();
+  ASSERT_NE(ours, 0u);
+  SoundPlay(SoundAdd("Ramp.wav"));  // frame i sounds i + 1; nothing is heard while paused
+  {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);  // every device gone, and no driver to open another
+    ScopedEnv none("SDL_AUDIODRIVER", "no-such-driver");
+    testing::internal::CaptureStderr();
+    Report(SDL_AUDIODEVICEREMOVED, ours, false);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(plat_audio_info().device_open);
+    EXPECT_NE(said.find("The audio device is gone"), std::string::npos) << said;
+    now_ns += 50000000;  // 2400 frames at 48 kHz pass unheard
+    plat_loop_step(false);
+  }
+  // The first buffer the next device pulls, as it leaves the mixer.
+  static std::atomic<int> first{-1};
+  plat_audio_set_tap([](void*, const int16_t* out, int frames) {
+    int unset = -1;
+    if (frames > 1) first.compare_exchange_strong(unset, out[0] * 100000 + out[2]);
+  }, nullptr);
+  Report(SDL_AUDIODEVICEADDED, 0, false);  // the driver is there again
+  EXPECT_TRUE(plat_audio_info().device_open);
+  // The device's own thread pulls it: its first buffer, or a failure after ten seconds.
+  auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (first.load() < 0 && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+  EXPECT_EQ(first.load(), 2401 * 100000 + 2402) << "where the clock says, and on from there";
 }
 
 TEST_F(AudioDeviceTest, WithoutADeviceTheProgramSaysSoOnceAndTheTableStillWorks) {
