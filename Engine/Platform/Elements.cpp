@@ -4,7 +4,6 @@
 // browser, the page's own elements) presses and releases one. Either way the control is
 // touched at its centre through the one touch stream, so the program sees what a finger makes.
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -22,8 +22,11 @@ struct LoopState {
   std::string program;  // the running program's name, for its window
   std::string error;
   PlatClockSource clock = nullptr;
-  PlatConfig config;       // what plat_init was given, its bundle folder kept in `bundle`
+  // What plat_init took from its config, for a second start to be held to.
+  bool bundle_given = false;
   std::string bundle;
+  bool offline_audio = false;
+  PlatClockSource config_clock = nullptr;
   PlatFrameClock schedules[kMaxTimers];
   PlatTimerFn fns[kMaxTimers] = {};
   void* ctxs[kMaxTimers] = {};
@@ -73,9 +76,8 @@ void core_set_error(const char* format, ...) {
 // What a second start asks of the platform that the first did not: a config given again must
 // be the same in all that plat_init takes from it.
 static bool same_start(const PlatConfig& config) {
-  bool same_bundle = (config.bundle_dir == nullptr) == (g.config.bundle_dir == nullptr) &&
-                     (!config.bundle_dir || g.bundle == config.bundle_dir);
-  return same_bundle && config.offline_audio == g.config.offline_audio && config.clock == g.config.clock;
+  bool same_bundle = config.bundle_dir ? g.bundle_given && g.bundle == config.bundle_dir : !g.bundle_given;
+  return same_bundle && config.offline_audio == g.offline_audio && config.clock == g.config_clock;
 }
 
 bool plat_init(const PlatConfig* config) {
@@ -87,9 +89,10 @@ bool plat_init(const PlatConfig* config) {
   }
   if (!backend_init()) return false;
   g.started = true;
-  if (config) g.config = *config;
-  g.bundle = config && config->bundle_dir ? config->bundle_dir : "";
-  g.clock = config ? config->clock : nullptr;
+  g.bundle_given = config && config->bundle_dir;
+  g.bundle = g.bundle_given ? config->bundle_dir : "";
+  g.offline_audio = config && config->offline_audio;
+  g.clock = g.config_clock = config ? config->clock : nullptr;
   paths_start(config ? config->bundle_dir : nullptr);
   audio_start(!(config && config->offline_audio));
   return true;
