@@ -55,6 +55,7 @@ mergeInto(LibraryManager.library, {
                // lost in the library's build)
     layer: null,    // the page's elements over the canvas, for screen readers and the keyboard
     elements: [],   // the program's, as it last gave them
+    unshown: null,  // the program's, given before its first frame was on the screen
     pressed: 0,     // the element a key holds down
 
     // The context is resumed inside a handler of the user's own gesture: on a phone a finger's
@@ -513,8 +514,23 @@ mergeInto(LibraryManager.library, {
 
   // The program's elements changed: all of them, as JSON.
   web_elements__deps: ['$WebPage'],
+  // The page's own elements are laid out by the browser: not before the first frame has gone to
+  // the screen, which would wait for them.
   web_elements: function (json) {
-    WebPage.showElements(JSON.parse(UTF8ToString(json)));
+    var list = JSON.parse(UTF8ToString(json));
+    if (Module.page.firstFrame) {
+      WebPage.unshown = null;  // older than these
+      return WebPage.showElements(list);
+    }
+    if (!WebPage.unshown) {
+      addEventListener('soundboard-shown', function () {
+        setTimeout(function () {
+          if (WebPage.unshown) WebPage.showElements(WebPage.unshown);
+          WebPage.unshown = null;
+        });
+      }, {once: true});
+    }
+    WebPage.unshown = list;
   },
 
   web_file_known: function (path) {
